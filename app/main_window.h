@@ -1,0 +1,128 @@
+// TForm1: the main window, a multiple-document frame holding the picture window,
+// with the menu, the tool bar and its zoom label, the shortcuts and the history.
+#pragma once
+
+#include <QImage>
+#include <QMainWindow>
+
+#include "app/edit_history.h"
+
+class QAction;
+class QLabel;
+class QMdiArea;
+class QMenu;
+class QStatusBar;
+class QToolBar;
+class QToolButton;
+class PictureControl;
+
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TForm1(QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    QMdiArea* MdiArea = nullptr;
+
+    // Menu.
+    QMenu* File1 = nullptr;
+    QAction* Open1 = nullptr;
+    QAction* Save1 = nullptr;
+    QAction* Exit1 = nullptr;
+    QMenu* View1 = nullptr;
+    QAction* ImageSize1 = nullptr;
+    QAction* Undo1 = nullptr;
+    QAction* Redo1 = nullptr;
+    QAction* Renew = nullptr;
+    QMenu* Help1 = nullptr;
+    QAction* Online1 = nullptr;
+    QAction* About1 = nullptr;
+
+    // Tool bar.
+    QToolBar* ToolBar1 = nullptr;
+    QWidget* Panel3 = nullptr;
+    QToolButton* SpeedButton3 = nullptr;   // Open
+    QToolButton* SpeedButton4 = nullptr;   // Save
+    QToolButton* SpeedButton5 = nullptr;   // Undo
+    QToolButton* SpeedButton10 = nullptr;  // Redo
+    QToolButton* SpeedButton6 = nullptr;   // Renew
+    QToolButton* SpeedButton8 = nullptr;   // Zoom out
+    QToolButton* SpeedButton9 = nullptr;   // Zoom in
+    QLabel* Label1 = nullptr;              // zoom text, "100%"
+    QToolButton* SpeedButton2 = nullptr;   // Select a zone to cut
+    QToolButton* SpeedButton11 = nullptr;  // Cut out the selection
+    QToolButton* SpeedButton16 = nullptr;  // Print
+    QToolButton* SpeedButton1 = nullptr;   // Mail
+    QToolButton* SpeedButton7 = nullptr;   // Online
+    QStatusBar* StatusBar1 = nullptr;
+
+    // Shortcuts, not linked to the buttons or menu items.
+    QAction* Action1 = nullptr;
+    QAction* Action2 = nullptr;
+    QAction* Action3 = nullptr;
+    QAction* Action4 = nullptr;
+    QAction* Action5 = nullptr;
+    QAction* Action6 = nullptr;
+    QAction* Action7 = nullptr;
+    QAction* Action8 = nullptr;
+    QAction* Action9 = nullptr;
+    QAction* Action10 = nullptr;
+    QAction* Action11 = nullptr;
+    QAction* Action12 = nullptr;
+    QAction* Action13 = nullptr;
+    QAction* Action14 = nullptr;
+    QAction* Action15 = nullptr;
+
+    // The picture as opened, for Renew.
+    QImage RenewPicture;
+    // The ring of history slots.
+    EditHistory HistorySlots;
+
+    // Commands.
+    void Open1Click();
+    void Save1Click();
+    void Exit1Click();
+    void Undo1Click();
+    void Redo1Click();
+    void RenewClick();
+    void ImageSize1Click();
+    void Online1Click();
+    void About1Click();
+    void SpeedButton8Click();
+    void SpeedButton9Click();
+    void SpeedButton2Click();
+    void SpeedButton11Click();
+    void SpeedButton16Click();
+    void SpeedButton1Click();
+    void Action6Execute();
+    void Action9Execute();
+
+    // History.
+    void backup();
+    void savefilelist(int frame);
+    void RestartHistory(bool alwaysWriteFrame);
+    // View zoom by one step.
+    void imgzoomin(PictureControl* image, QLabel* label);
+    void imgzoomout(PictureControl* image, QLabel* label);
+
+    void setUndoEnabled(bool enabled);
+    void setRedoEnabled(bool enabled);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void FormCreate();
+    void FormShow();
+    void FormClose();
+    void buildMenu();
+    void buildToolBar();
+    void buildShortcuts();
+
+    bool shown_ = false;
+    bool closed_ = false;
+};
+
+// The web page opened by "Online".
+inline constexpr const char* kProductPage = "https://mugwarp.example.org/";

@@ -1,0 +1,116 @@
+// TWork_area: the picture window inside the main window. It shows the edited
+// picture in Image1, turns mouse actions into tool actions and runs the
+// distortions at the press point.
+#pragma once
+
+#include <QMdiSubWindow>
+#include <QImage>
+#include <QTimer>
+#include <cstdint>
+
+#include "app/shared_state.h"
+
+class PictureControl;
+class QLabel;
+class QPlainTextEdit;
+class QScrollArea;
+class QScrollBar;
+
+// Four 32-bit integers: a rectangle as left, top, right, bottom or a segment as x1, y1, x2, y2.
+struct IntQuad {
+    int32_t a = 0;
+    int32_t b = 0;
+    int32_t c = 0;
+    int32_t d = 0;
+    bool operator==(const IntQuad&) const = default;
+};
+
+class TWork_area : public QMdiSubWindow {
+    Q_OBJECT
+public:
+    explicit TWork_area(QWidget* parent = nullptr);
+    ~TWork_area() override;
+
+    // Controls.
+    PictureControl* Image1 = nullptr;
+    QLabel* Label1 = nullptr;          // rendering aid of the text sign
+    QPlainTextEdit* Memo1 = nullptr;   // text box of the text sign
+    QTimer* Timer1 = nullptr;          // repeats the distortion while the left button is held
+    QTimer* Timer2 = nullptr;          // animates the selection outline
+    QScrollArea* ScrollBox = nullptr;  // the window's scrolling client area
+
+    // Fields, window-client coordinates unless noted.
+    IntPoint LineStart;       // picture pixels
+    IntQuad BrushBox;         // left, top, right, bottom
+    IntPoint BrushArcStart;
+    IntQuad BandRect;         // x1, y1, x2, y2
+    IntQuad PreviewLine;      // x1, y1, x2, y2
+    IntPoint LineAnchor;
+
+    // Mouse dispatch; X and Y are relative to Image1. `buttons` holds every button
+    // down during the event (the shift state), `button` the one that changed.
+    void Image1MouseDown(Qt::MouseButton button, Qt::MouseButtons buttons, int X, int Y);
+    void Image1MouseMove(Qt::MouseButtons buttons, int X, int Y);
+    void Image1MouseUp(Qt::MouseButton button, Qt::MouseButtons buttons, int X, int Y);
+    void Image1Click();
+    void Timer1Timer();
+    void Timer2Timer();
+    void PictureMouseEnter();
+    void PictureMouseLeave();
+    void ScrollHookProc();
+
+    void setsigncursor();
+
+    // The distortion dispatch and the disc effects, centred on picture pixel (X, Y).
+    void distortAt(IntPoint centre);
+    void SphericalStretch(int X, int Y);
+    void VerticalStretch(int X, int Y);
+    void HorizontalStretch(int X, int Y);
+    void Sphericalpengzhang(int X, int Y);
+    void Sphericalshousuo(int X, int Y);
+    void Sphericalyouxuan(int X, int Y);
+    void Sphericalzuoxuan(int X, int Y);
+    void Verticalpengzhang(int X, int Y);
+    void Verticalshousuo(int X, int Y);
+    void Horizontalpengzhang(int X, int Y);
+    void Horizontalshousuo(int X, int Y);
+    uint32_t xiangsujuhe(double& x, double& y, const QImage& source) const;
+
+    // Effects of later tools.
+    void tumopic(int X, int Y);
+    void picsobel();
+    void twovalue(int threshold);
+    void WaveWrap(int a, int b, int c);
+
+    // On-screen feedback.
+    void DrawTheRect1();
+    void RemoveTheRect1();
+    void RemoveTheRect2();
+    void DrawTheBrush();
+    void RemoveTheBrush();
+    void DrawTheLine();
+    void RemoveTheLine();
+
+    // Window-client point of a point relative to Image1.
+    QPoint clientPoint(int X, int Y) const;
+    // The current picture.
+    const QImage& picture() const;
+    void setPicture(QImage picture);
+    // Sizes Image1 to the picture times the zoom label's percentage.
+    void fitPictureToZoom();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void FormCreate();
+    void FormShow();
+    void FormClose();
+    bool AppMessage(QEvent* event);
+    void pan(int X, int Y);
+    int paletteIndex() const;
+
+    bool shown_ = false;
+};
