@@ -1,0 +1,23 @@
+#include "app/error_box.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace {
+
+std::function<void(const QString&)>& sink() {
+    static std::function<void(const QString&)> instance;
+    return instance;
+}
+
+}  // namespace
+
+void showErrorBox(const QString& text) {
+    if (sink()) {
+        sink()(text);
+        return;
+    }
+    QMessageBox::critical(QApplication::activeWindow(), QApplication::applicationName(), text);
+}
+
+void setErrorBoxSink(std::function<void(const QString&)> newSink) { sink() = std::move(newSink); }

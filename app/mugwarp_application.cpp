@@ -1,0 +1,14 @@
+#include "app/mugwarp_application.h"
+
+#include "app/handler_guard.h"
+
+MugwarpApplication::MugwarpApplication(int& argc, char** argv) : QApplication(argc, argv) {
+    setApplicationName("Mugwarp");
+    setApplicationVersion("3.51");
+}
+
+bool MugwarpApplication::notify(QObject* receiver, QEvent* event) {
+    bool handled = false;
+    guarded([&] { handled = QApplication::notify(receiver, event); });
+    return handled;
+}

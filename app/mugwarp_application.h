@@ -1,0 +1,11 @@
+// The application object. Its notify() is the last guard for handlers that
+// throw from an event: the error is shown instead of ending the program.
+#pragma once
+
+#include <QApplication>
+
+class MugwarpApplication : public QApplication {
+public:
+    MugwarpApplication(int& argc, char** argv);
+    bool notify(QObject* receiver, QEvent* event) override;
+};

@@ -1,0 +1,106 @@
+// The frames of the disc effects: radius and strength from the palette's sliders
+// and the zoom, the pixel work in effects/, the progress bar, the repaint.
+#include <QProgressBar>
+#include <algorithm>
+
+#include "effects/bilinear_sampler.h"
+#include "effects/progress.h"
+#include "effects/spherical.h"
+#include "tools/tool_palette.h"
+#include "workarea/picture_control.h"
+#include "workarea/work_area.h"
+
+namespace {
+
+// Advances the palette's progress bar one step per outer step of an effect.
+class PaletteProgress final : public effects::Progress {
+public:
+    explicit PaletteProgress(QProgressBar* bar) : bar_(bar) {}
+    void advance() override {
+        const int now = std::max(bar_->value(), bar_->minimum());
+        bar_->setValue(std::min(now + 1, bar_->maximum()));
+    }
+
+private:
+    QProgressBar* bar_;
+};
+
+using DiscEffect = void (*)(QImage&, int, int, int, int, effects::Progress&);
+
+// Runs one disc effect centred on picture pixel (X, Y). A strength of 0 (a tiny
+// slider position at a high zoom) cannot shape a sphere: the picture stays as it
+// is, silently, since a held button would otherwise report it every second.
+void runDiscEffect(PictureControl* image, DiscEffect effect, const QSlider* radiusBar,
+                   const QSlider* strengthBar, int X, int Y) {
+    if (ZoomPercent <= 0) {
+        refreshZoomPercent();
+    }
+    EffectRadius = screenToPicture(radiusBar->value());
+    EffectStrength = screenToPicture(strengthBar->value());
+    if (EffectStrength < 1 || !image->hasPicture()) {
+        return;
+    }
+    QProgressBar* bar = Tools->ProgressBar1;
+    PaletteProgress progress(bar);
+    effect(image->editablePicture(), X, Y, EffectRadius, EffectStrength, progress);
+    image->update();
+    bar->setValue(bar->maximum());
+    bar->setValue(0);
+}
+
+}  // namespace
+
+void TWork_area::SphericalStretch(int X, int Y) {
+    switch (DistortKind) {
+        case 1:
+            Sphericalpengzhang(X, Y);
+            break;
+        case 2:
+            Sphericalshousuo(X, Y);
+            break;
+        case 3:
+            Sphericalyouxuan(X, Y);
+            break;
+        case 4:
+            Sphericalzuoxuan(X, Y);
+            break;
+        default:
+            break;
+    }
+}
+
+void TWork_area::VerticalStretch(int X, int Y) {
+    if (DistortKind == 1) {
+        Verticalpengzhang(X, Y);
+    } else if (DistortKind == 2) {
+        Verticalshousuo(X, Y);
+    }
+}
+
+void TWork_area::HorizontalStretch(int X, int Y) {
+    if (DistortKind == 1) {
+        Horizontalpengzhang(X, Y);
+    } else if (DistortKind == 2) {
+        Horizontalshousuo(X, Y);
+    }
+}
+
+void TWork_area::Sphericalpengzhang(int X, int Y) {
+    runDiscEffect(Image1, &effects::bulge, Tools->TrackBar1, Tools->TrackBar2, X, Y);
+}
+
+void TWork_area::Sphericalshousuo(int X, int Y) {
+    runDiscEffect(Image1, &effects::pinch, Tools->TrackBar1, Tools->TrackBar2, X, Y);
+}
+
+// Twirls, stretches and squeezes follow with their own pixel work.
+void TWork_area::Sphericalyouxuan(int, int) {}
+void TWork_area::Sphericalzuoxuan(int, int) {}
+void TWork_area::Verticalpengzhang(int, int) {}
+void TWork_area::Verticalshousuo(int, int) {}
+void TWork_area::Horizontalpengzhang(int, int) {}
+void TWork_area::Horizontalshousuo(int, int) {}
+
+uint32_t TWork_area::xiangsujuhe(double& x, double& y, const QImage& source) const {
+    return effects::sampleBilinear(x, y, source);
+}

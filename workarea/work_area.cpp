@@ -1,0 +1,305 @@
+#include "workarea/work_area.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QShowEvent>
+#include <QToolButton>
+#include <QWheelEvent>
+
+#include "app/handler_guard.h"
+#include "app/main_window.h"
+#include "formats/picture_file.h"
+#include "platform/cursor_confinement.h"
+#include "tools/tool_palette.h"
+#include "workarea/picture_control.h"
+#include "workarea/sign_cursors.h"
+
+namespace {
+
+constexpr int kDistortPage = 0;
+constexpr int kTwistPage = 1;
+constexpr int kSignPage = 3;
+
+QImage examplePicture() { return formats::toPicture24(QImage(":/example.bmp")); }
+
+}  // namespace
+
+TWork_area::TWork_area(QWidget* parent) : QMdiSubWindow(parent) { FormCreate(); }
+
+TWork_area::~TWork_area() { qApp->removeEventFilter(this); }
+
+void TWork_area::FormCreate() {
+    setWindowTitle("Work_area");
+    setGeometry(5, 97, 615, 506);
+
+    ScrollBox = new QScrollArea(this);
+    ScrollBox->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    ScrollBox->setWidgetResizable(false);
+    ScrollBox->setBackgroundRole(QPalette::Window);
+    setWidget(ScrollBox);
+
+    Image1 = new PictureControl(this, ScrollBox);
+    Image1->setPicture(examplePicture());
+    Image1->resize(Image1->picture().size());
+    Image1->setToolTip("Click or Keep Down");
+    ScrollBox->setWidget(Image1);
+
+    Label1 = new QLabel(this);
+    Label1->hide();
+    Memo1 = new QPlainTextEdit(this);
+    Memo1->hide();
+
+    BandRect = {};
+    Timer1 = new QTimer(this);
+    Timer1->setInterval(1000);
+    connect(Timer1, &QTimer::timeout, this, [this] { guarded([this] { Timer1Timer(); }); });
+    Timer2 = new QTimer(this);
+    Timer2->setInterval(100);
+    connect(Timer2, &QTimer::timeout, this, [this] { guarded([this] { Timer2Timer(); }); });
+    Timer2->start();
+}
+
+void TWork_area::showEvent(QShowEvent* event) {
+    QMdiSubWindow::showEvent(event);
+    if (!shown_) {
+        shown_ = true;
+        FormShow();
+    }
+}
+
+void TWork_area::FormShow() {
+    // Scroll-bar actions of the user (not programmatic panning) clear the band.
+    for (QScrollBar* bar : {ScrollBox->horizontalScrollBar(), ScrollBox->verticalScrollBar()}) {
+        connect(bar, &QScrollBar::actionTriggered, this, [this] { guarded([this] { ScrollHookProc(); }); });
+    }
+    BrushBox = {-200, -200, -200, -200};
+    BrushArcStart = {-200, -200};
+    EffectRadius = 100;
+    BrushRadius = 100;
+    qApp->installEventFilter(this);
+    ZoomPercent = 100.0;
+}
+
+void TWork_area::closeEvent(QCloseEvent* event) {
+    FormClose();
+    QMdiSubWindow::closeEvent(event);
+}
+
+void TWork_area::FormClose() { qApp->removeEventFilter(this); }
+
+bool TWork_area::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Wheel) {
+        bool handled = false;
+        guarded([&] { handled = AppMessage(event); });
+        if (handled) {
+            return true;
+        }
+    }
+    return QMdiSubWindow::eventFilter(watched, event);
+}
+
+bool TWork_area::AppMessage(QEvent* event) {
+    auto* wheel = static_cast<QWheelEvent*>(event);
+    // Only the vertical wheel zooms; a sideways wheel passes untouched.
+    if (MouseOverPicture != 1 || wheel->angleDelta().y() == 0) {
+        return false;
+    }
+    if (wheel->angleDelta().y() > 0) {
+        Form1->imgzoomout(Image1, Form1->Label1);
+    } else {
+        Form1->imgzoomin(Image1, Form1->Label1);
+    }
+    return true;
+}
+
+int TWork_area::paletteIndex() const {
+    return Tools != nullptr ? Tools->TabbedNotebook1->currentIndex() : kDistortPage;
+}
+
+QPoint TWork_area::clientPoint(int X, int Y) const { return {X + Image1->x(), Y + Image1->y()}; }
+
+const QImage& TWork_area::picture() const { return Image1->picture(); }
+
+void TWork_area::setPicture(QImage picture) { Image1->setPicture(std::move(picture)); }
+
+void TWork_area::fitPictureToZoom() {
+    refreshZoomPercent();
+    const QImage& p = Image1->picture();
+    Image1->resize(static_cast<int>(std::nearbyint(p.width() * ZoomPercent / 100.0)),
+                   static_cast<int>(std::nearbyint(p.height() * ZoomPercent / 100.0)));
+    Image1->update();
+}
+
+void TWork_area::Image1MouseDown(Qt::MouseButton /*button*/, Qt::MouseButtons buttons, int X, int Y) {
+    const bool leftDown = buttons.testFlag(Qt::LeftButton);
+    const bool rightDown = buttons.testFlag(Qt::RightButton);
+    Form1->Action6->setEnabled(false);
+    if (leftDown && SelectMode == 1) {
+        Form1->Action6->setEnabled(false);
+        Form1->SpeedButton11->setEnabled(false);
+        const QPoint w = clientPoint(X, Y);
+        refreshZoomPercent();
+        RemoveTheRect1();
+        BandRect = {w.x(), w.y(), w.x(), w.y()};
+        platform::LockCursorToRect(QRect(Image1->mapToGlobal(QPoint(0, 0)), Image1->size()));
+        return;
+    }
+    if (rightDown) {
+        RemoveTheRect1();
+        BandRect = {};
+        Form1->SpeedButton11->setEnabled(false);
+    }
+    refreshZoomPercent();
+    ClickPoint = {screenToPicture(X), screenToPicture(Y)};
+    if (leftDown && SmudgeMode == 0) {
+        Timer1->start();
+    }
+    ButtonHeld = 1;
+    DragOrigin = {X, Y};
+}
+
+void TWork_area::Image1MouseMove(Qt::MouseButtons buttons, int X, int Y) {
+    const bool leftDown = buttons.testFlag(Qt::LeftButton);
+    const bool rightDown = buttons.testFlag(Qt::RightButton);
+    if (SelectMode != 0) {
+        if (leftDown) {
+            refreshZoomPercent();
+            const QPoint w = clientPoint(X, Y);
+            RemoveTheRect1();
+            BandRect.c = w.x();
+            BandRect.d = w.y();
+            DrawTheRect1();
+            const int h = ScrollBox->horizontalScrollBar()->value();
+            const int v = ScrollBox->verticalScrollBar()->value();
+            SelectionRect.left = screenToPicture(std::min(h + BandRect.a, h + BandRect.c)) + 1;
+            SelectionRect.top = screenToPicture(std::min(v + BandRect.b, v + BandRect.d)) + 1;
+            SelectionRect.right = screenToPicture(std::max(h + BandRect.a, h + BandRect.c)) - 1;
+            SelectionRect.bottom = screenToPicture(std::max(v + BandRect.b, v + BandRect.d)) - 1;
+            if (BandRect.c != BandRect.a || BandRect.d != BandRect.b) {
+                Form1->Action6->setEnabled(true);
+                Form1->SpeedButton11->setEnabled(true);
+            }
+        }
+        if (rightDown && ButtonHeld == 1) {
+            RemoveTheRect1();
+            pan(X, Y);
+        }
+        return;
+    }
+    RemoveTheBrush();
+    if (rightDown && ButtonHeld == 1) {
+        pan(X, Y);
+    }
+    const int page = paletteIndex();
+    if (page == kDistortPage || page == kTwistPage) {
+        RemoveTheBrush();
+        if (2 < X && X < Image1->width() - 2 && 2 < Y && Y < Image1->height() - 2) {
+            const QPoint w = clientPoint(X, Y);
+            const int r = BrushRadius;
+            BrushBox = {w.x() - r, w.y() - r, w.x() + r, w.y() + r};
+            BrushArcStart = {w.x() - r, w.y() + r};
+            DrawTheBrush();
+        } else {
+            RemoveTheBrush();
+        }
+    }
+}
+
+void TWork_area::pan(int X, int Y) {
+    QScrollBar* h = ScrollBox->horizontalScrollBar();
+    QScrollBar* v = ScrollBox->verticalScrollBar();
+    h->setValue(h->value() + (DragOrigin.x - X));
+    v->setValue(v->value() + (DragOrigin.y - Y));
+}
+
+void TWork_area::Image1MouseUp(Qt::MouseButton button, Qt::MouseButtons /*buttons*/, int X, int Y) {
+    Timer1->stop();
+    ButtonHeld = 0;
+    const bool left = button == Qt::LeftButton;
+    if (left && SelectMode != 0) {
+        platform::UnlockCursor();
+        return;
+    }
+    const int page = paletteIndex();
+    if (page == kTwistPage && left && SmudgeMode == 1) {
+        tumopic(X, Y);
+    }
+    if (left && (page == kDistortPage || page == kTwistPage)) {
+        Form1->backup();
+    }
+}
+
+void TWork_area::Image1Click() {
+    if (SelectMode != 0) {
+        return;
+    }
+    distortAt(ClickPoint);
+}
+
+void TWork_area::Timer1Timer() { distortAt(ClickPoint); }
+
+void TWork_area::distortAt(IntPoint centre) {
+    switch (DistortMode) {
+        case 1:
+            SphericalStretch(centre.x, centre.y);
+            break;
+        case 2:
+            VerticalStretch(centre.x, centre.y);
+            break;
+        case 3:
+            HorizontalStretch(centre.x, centre.y);
+            break;
+        default:
+            break;
+    }
+}
+
+void TWork_area::PictureMouseEnter() { MouseOverPicture = 1; }
+
+void TWork_area::PictureMouseLeave() { MouseOverPicture = 0; }
+
+void TWork_area::ScrollHookProc() {
+    RemoveTheRect2();
+    Form1->SpeedButton11->setEnabled(false);
+    Form1->Action6->setEnabled(false);
+}
+
+void TWork_area::setsigncursor() {
+    switch (SignTool) {
+        case 1:
+            Image1->setCursor(Qt::CrossCursor);
+            break;
+        case 2:
+            Image1->setCursor(penCursor());
+            break;
+        case 3:
+            Image1->setCursor(Qt::IBeamCursor);
+            break;
+        default:
+            break;
+    }
+    if (DistortMode == 1 && DistortKind >= 1 && DistortKind <= 5) {
+        Image1->setCursor(Qt::ArrowCursor);
+    }
+}
+
+// Effects of tools still to come: they leave the picture as it is.
+void TWork_area::tumopic(int, int) {}
+void TWork_area::picsobel() {}
+void TWork_area::twovalue(int) {}
+void TWork_area::WaveWrap(int, int, int) {}
+void TWork_area::Timer2Timer() {}
+void TWork_area::DrawTheRect1() {}
+void TWork_area::RemoveTheRect1() {}
+void TWork_area::RemoveTheRect2() {
+    RemoveTheRect1();
+    BandRect = {};
+}
+void TWork_area::DrawTheBrush() {}
+void TWork_area::RemoveTheBrush() {}
+void TWork_area::DrawTheLine() {}
+void TWork_area::RemoveTheLine() {}
