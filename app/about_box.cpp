@@ -46,12 +46,23 @@ TAbout_us::TAbout_us(QWidget* parent)
     QPalette memoPalette = Memo1->palette();
     memoPalette.setColor(QPalette::Base, palette().color(QPalette::Midlight));
     Memo1->setPalette(memoPalette);
-    const QStringList lines = {
-        "Name: Mugwarp", "", "Version: 3.51", "", "Release time: 08/28/2007", "",
-        "Website:", "https://mugwarp.example.org/", "",
-        "Support:", "support@mugwarp.example.org", "",
-        "WebMaster;", "webmaster@mugwarp.example.org", "",
-        "Tech-support: ", "tech@mugwarp.example.org"};
+    const QStringList lines = {"Name: Mugwarp",
+                               "",
+                               "Version: 3.51",
+                               "",
+                               "Release time: 08/28/2007",
+                               "",
+                               "Website:",
+                               "https://mugwarp.example.org/",
+                               "",
+                               "Support:",
+                               "support@mugwarp.example.org",
+                               "",
+                               "WebMaster;",
+                               "webmaster@mugwarp.example.org",
+                               "",
+                               "Tech-support: ",
+                               "tech@mugwarp.example.org"};
     Memo1->setPlainText(lines.join('\n'));
 
     Label1 = new QLabel("Mugwarp: caricatures from your photographs", Panel1);

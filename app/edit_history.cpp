@@ -2,7 +2,9 @@
 
 #include <stdexcept>
 
-void EditHistory::create() { slots_.assign(kSlotCount, QImage()); }
+void EditHistory::create() {
+    slots_.assign(kSlotCount, QImage());
+}
 
 void EditHistory::clear() {
     slots_.clear();
@@ -23,5 +25,9 @@ QImage EditHistory::picture(int slot) const {
     return slots_[static_cast<size_t>(slot - 1)];
 }
 
-int nextSlot(int slot) { return slot >= EditHistory::kSlotCount ? 1 : slot + 1; }
-int previousSlot(int slot) { return slot <= 1 ? EditHistory::kSlotCount : slot - 1; }
+int nextSlot(int slot) {
+    return slot >= EditHistory::kSlotCount ? 1 : slot + 1;
+}
+int previousSlot(int slot) {
+    return slot <= 1 ? EditHistory::kSlotCount : slot - 1;
+}

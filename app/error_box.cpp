@@ -20,4 +20,6 @@ void showErrorBox(const QString& text) {
     QMessageBox::critical(QApplication::activeWindow(), QApplication::applicationName(), text);
 }
 
-void setErrorBoxSink(std::function<void(const QString&)> newSink) { sink() = std::move(newSink); }
+void setErrorBoxSink(std::function<void(const QString&)> newSink) {
+    sink() = std::move(newSink);
+}

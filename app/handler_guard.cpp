@@ -5,4 +5,6 @@
 
 #include "app/error_box.h"
 
-void showHandlerError(const char* what) { showErrorBox(QString::fromUtf8(what)); }
+void showHandlerError(const char* what) {
+    showErrorBox(QString::fromUtf8(what));
+}

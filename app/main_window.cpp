@@ -26,7 +26,9 @@
 #include "workarea/picture_control.h"
 #include "workarea/work_area.h"
 
-TForm1::TForm1(QWidget* parent) : QMainWindow(parent) { FormCreate(); }
+TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
+    FormCreate();
+}
 
 TForm1::~TForm1() = default;
 
@@ -55,7 +57,8 @@ void TForm1::FormCreate() {
 void TForm1::buildMenu() {
     auto addItem = [this](QMenu* menu, const char* caption, void (TForm1::*handler)()) {
         QAction* action = menu->addAction(caption);
-        connect(action, &QAction::triggered, this, [this, handler] { guarded([&] { (this->*handler)(); }); });
+        connect(action, &QAction::triggered, this,
+                [this, handler] { guarded([&] { (this->*handler)(); }); });
         return action;
     };
     File1 = menuBar()->addMenu("File");
@@ -96,7 +99,8 @@ void TForm1::buildToolBar() {
         button->setAutoRaise(true);
         button->setCheckable(true);
         group->addButton(button);
-        connect(button, &QToolButton::clicked, this, [this, handler] { guarded([&] { (this->*handler)(); }); });
+        connect(button, &QToolButton::clicked, this,
+                [this, handler] { guarded([&] { (this->*handler)(); }); });
         return button;
     };
     SpeedButton3 = addButton(2, ToolbarGlyph::Open, "Open", &TForm1::Open1Click);
@@ -104,14 +108,19 @@ void TForm1::buildToolBar() {
     SpeedButton5 = addButton(54, ToolbarGlyph::Undo, "Undo", &TForm1::Undo1Click);
     SpeedButton10 = addButton(80, ToolbarGlyph::Redo, "Redo", &TForm1::Redo1Click);
     SpeedButton6 = addButton(106, ToolbarGlyph::Renew, "Renew", &TForm1::RenewClick);
-    SpeedButton8 = addButton(132, ToolbarGlyph::ZoomOut, "Zoom out the view", &TForm1::SpeedButton8Click);
-    SpeedButton9 = addButton(158, ToolbarGlyph::ZoomIn, "Zoom in the view", &TForm1::SpeedButton9Click);
+    SpeedButton8 =
+        addButton(132, ToolbarGlyph::ZoomOut, "Zoom out the view", &TForm1::SpeedButton8Click);
+    SpeedButton9 =
+        addButton(158, ToolbarGlyph::ZoomIn, "Zoom in the view", &TForm1::SpeedButton9Click);
     Label1 = new QLabel("100%", Panel3);
     Label1->setGeometry(184, 4, 38, 14);
-    SpeedButton2 = addButton(223, ToolbarGlyph::Select, "Select a zone to cut", &TForm1::SpeedButton2Click);
-    SpeedButton11 = addButton(249, ToolbarGlyph::Cut, "Cut out the selection", &TForm1::SpeedButton11Click);
+    SpeedButton2 =
+        addButton(223, ToolbarGlyph::Select, "Select a zone to cut", &TForm1::SpeedButton2Click);
+    SpeedButton11 =
+        addButton(249, ToolbarGlyph::Cut, "Cut out the selection", &TForm1::SpeedButton11Click);
     SpeedButton16 = addButton(275, ToolbarGlyph::Print, "Print", &TForm1::SpeedButton16Click);
-    SpeedButton1 = addButton(301, ToolbarGlyph::Mail, "Mail the work to a friend", &TForm1::SpeedButton1Click);
+    SpeedButton1 =
+        addButton(301, ToolbarGlyph::Mail, "Mail the work to a friend", &TForm1::SpeedButton1Click);
     SpeedButton7 = addButton(327, ToolbarGlyph::Online, "Online", &TForm1::Online1Click);
     SpeedButton5->setEnabled(false);
     SpeedButton10->setEnabled(false);
@@ -127,7 +136,8 @@ void TForm1::buildShortcuts() {
         action->setShortcutContext(Qt::WindowShortcut);
         addAction(action);
         if (handler != nullptr) {
-            connect(action, &QAction::triggered, this, [this, handler] { guarded([&] { (this->*handler)(); }); });
+            connect(action, &QAction::triggered, this,
+                    [this, handler] { guarded([&] { (this->*handler)(); }); });
         }
         return action;
     };
@@ -139,8 +149,9 @@ void TForm1::buildShortcuts() {
     Action6 = addShortcut({QKeySequence(Qt::CTRL | Qt::Key_C)}, &TForm1::Action6Execute);
     Action7 = addShortcut({QKeySequence(Qt::CTRL | Qt::Key_Minus)}, &TForm1::SpeedButton8Click);
     // The plus/equals key: unshifted it reports "=", shifted "+".
-    Action8 = addShortcut({QKeySequence(Qt::CTRL | Qt::Key_Equal), QKeySequence(Qt::CTRL | Qt::Key_Plus)},
-                          &TForm1::SpeedButton9Click);
+    Action8 =
+        addShortcut({QKeySequence(Qt::CTRL | Qt::Key_Equal), QKeySequence(Qt::CTRL | Qt::Key_Plus)},
+                    &TForm1::SpeedButton9Click);
     Action9 = addShortcut({QKeySequence(Qt::CTRL | Qt::Key_V)}, &TForm1::Action9Execute);
     Action10 = addShortcut({QKeySequence(Qt::CTRL | Qt::Key_E)}, &TForm1::ImageSize1Click);
     Action11 = addShortcut({QKeySequence(Qt::CTRL | Qt::Key_P)}, &TForm1::SpeedButton16Click);
@@ -187,11 +198,17 @@ void TForm1::FormClose() {
     platform::DeleteFolder(RecorderFolder);
 }
 
-void TForm1::Exit1Click() { close(); }
+void TForm1::Exit1Click() {
+    close();
+}
 
-void TForm1::Online1Click() { QDesktopServices::openUrl(QUrl(kProductPage)); }
+void TForm1::Online1Click() {
+    QDesktopServices::openUrl(QUrl(kProductPage));
+}
 
-void TForm1::About1Click() { About_us->show(); }
+void TForm1::About1Click() {
+    About_us->show();
+}
 
 void TForm1::setUndoEnabled(bool enabled) {
     SpeedButton5->setEnabled(enabled);
@@ -292,13 +309,21 @@ void zoomStep(PictureControl* image, QLabel* label, double factor) {
 
 }  // namespace
 
-void TForm1::imgzoomin(PictureControl* image, QLabel* label) { zoomStep(image, label, 1.25); }
+void TForm1::imgzoomin(PictureControl* image, QLabel* label) {
+    zoomStep(image, label, 1.25);
+}
 
-void TForm1::imgzoomout(PictureControl* image, QLabel* label) { zoomStep(image, label, 0.8); }
+void TForm1::imgzoomout(PictureControl* image, QLabel* label) {
+    zoomStep(image, label, 0.8);
+}
 
-void TForm1::SpeedButton8Click() { imgzoomout(Work_area->Image1, Label1); }
+void TForm1::SpeedButton8Click() {
+    imgzoomout(Work_area->Image1, Label1);
+}
 
-void TForm1::SpeedButton9Click() { imgzoomin(Work_area->Image1, Label1); }
+void TForm1::SpeedButton9Click() {
+    imgzoomin(Work_area->Image1, Label1);
+}
 
 // Commands whose features come later; they exist so that every button, menu item
 // and shortcut is wired.

@@ -36,22 +36,22 @@ inline TAbout_us* About_us = nullptr;
 inline TImage_Size* Image_Size = nullptr;
 
 // Tool and view state.
-inline double ZoomPercent = 0.0;     // mirrors Form1->Label1; 100 once the picture window shows
-inline int32_t DistortMode = 0;      // 0 none, 1 spherical, 2 vertical, 3 horizontal
-inline int32_t DistortKind = 0;      // 1 expand, 2 shrink, 3 and 4 twirls, 5 smudge
-inline uint8_t SmudgeMode = 0;       // 1 while the smudge tool is chosen
-inline int32_t EffectRadius = 100;   // radius of the last distortion, picture pixels
-inline int32_t EffectStrength = 0;   // strength of the last distortion, picture pixels
-inline int32_t BrushRadius = 100;    // brush outline radius, screen pixels
-inline int32_t SignTool = 0;         // 0 none yet, 1 line, 2 pen, 3 text
-inline int32_t PenWidth = 0;         // sign pen thickness, 1..100 once the Sign page opened
-inline uint8_t SelectMode = 0;       // 1 while "Select a zone to cut" is on
-inline ZoneRect SelectionRect;       // selected zone in picture pixels
-inline IntPoint ClickPoint;          // last press on the picture, picture pixels
-inline uint8_t ButtonHeld = 0;       // a mouse button is down on the picture
-inline IntPoint DragOrigin;          // press point relative to the picture control
-inline uint8_t MouseOverPicture = 0; // gates wheel zoom
-inline QImage SketchBitmap;          // edge image kept for the pencil sketch
+inline double ZoomPercent = 0.0;      // mirrors Form1->Label1; 100 once the picture window shows
+inline int32_t DistortMode = 0;       // 0 none, 1 spherical, 2 vertical, 3 horizontal
+inline int32_t DistortKind = 0;       // 1 expand, 2 shrink, 3 and 4 twirls, 5 smudge
+inline uint8_t SmudgeMode = 0;        // 1 while the smudge tool is chosen
+inline int32_t EffectRadius = 100;    // radius of the last distortion, picture pixels
+inline int32_t EffectStrength = 0;    // strength of the last distortion, picture pixels
+inline int32_t BrushRadius = 100;     // brush outline radius, screen pixels
+inline int32_t SignTool = 0;          // 0 none yet, 1 line, 2 pen, 3 text
+inline int32_t PenWidth = 0;          // sign pen thickness, 1..100 once the Sign page opened
+inline uint8_t SelectMode = 0;        // 1 while "Select a zone to cut" is on
+inline ZoneRect SelectionRect;        // selected zone in picture pixels
+inline IntPoint ClickPoint;           // last press on the picture, picture pixels
+inline uint8_t ButtonHeld = 0;        // a mouse button is down on the picture
+inline IntPoint DragOrigin;           // press point relative to the picture control
+inline uint8_t MouseOverPicture = 0;  // gates wheel zoom
+inline QImage SketchBitmap;           // edge image kept for the pencil sketch
 
 // History and recorder state.
 inline int32_t CurrentFrame = 1;  // slot of the current picture, 1..1001

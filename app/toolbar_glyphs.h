@@ -3,6 +3,19 @@
 
 #include <QIcon>
 
-enum class ToolbarGlyph { Open, Save, Undo, Redo, Renew, ZoomOut, ZoomIn, Select, Cut, Print, Mail, Online };
+enum class ToolbarGlyph {
+    Open,
+    Save,
+    Undo,
+    Redo,
+    Renew,
+    ZoomOut,
+    ZoomIn,
+    Select,
+    Cut,
+    Print,
+    Mail,
+    Online
+};
 
 QIcon toolbarGlyph(ToolbarGlyph glyph);

@@ -1,10 +1,10 @@
 #include "platform/cursor_confinement.h"
 
 #include <QCoreApplication>
-#include <algorithm>
 #include <QCursor>
 #include <QEvent>
 #include <QMouseEvent>
+#include <algorithm>
 
 namespace platform {
 
@@ -49,9 +49,13 @@ void LockCursorToRect(const QRect& screenRect) {
     }
 }
 
-void UnlockCursor() { filter()->rect = QRect(); }
+void UnlockCursor() {
+    filter()->rect = QRect();
+}
 
-QRect cursorConfinement() { return filter()->rect; }
+QRect cursorConfinement() {
+    return filter()->rect;
+}
 
 QPoint confinedPoint(const QPoint& screenPoint) {
     const QRect& r = filter()->rect;

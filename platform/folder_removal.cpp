@@ -8,9 +8,8 @@ namespace platform {
 
 namespace {
 
-constexpr QFile::Permissions kOwnerAll =
-    QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadUser |
-    QFile::WriteUser | QFile::ExeUser;
+constexpr QFile::Permissions kOwnerAll = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                         QFile::ReadUser | QFile::WriteUser | QFile::ExeUser;
 
 }  // namespace
 
@@ -30,8 +29,8 @@ bool DeleteFolder(const QString& folder) {
             QFile::setPermissions(path, kOwnerAll);
             removed = DeleteFolder(path);
         } else {
-            QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser |
-                                            QFile::WriteUser);
+            QFile::setPermissions(
+                path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
             removed = QFile::remove(path);
         }
         if (!removed) {

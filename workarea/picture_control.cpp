@@ -28,7 +28,8 @@ void PictureControl::paintEvent(QPaintEvent* event) {
     const QRectF target = event->rect();
     const double sx = static_cast<double>(picture_.width()) / width();
     const double sy = static_cast<double>(picture_.height()) / height();
-    const QRectF source(target.x() * sx, target.y() * sy, target.width() * sx, target.height() * sy);
+    const QRectF source(target.x() * sx, target.y() * sy, target.width() * sx,
+                        target.height() * sy);
     painter.drawImage(target, picture_, source);
 }
 
@@ -38,7 +39,9 @@ void PictureControl::mousePressEvent(QMouseEvent* event) {
 }
 
 // A second press in quick succession is still a press.
-void PictureControl::mouseDoubleClickEvent(QMouseEvent* event) { mousePressEvent(event); }
+void PictureControl::mouseDoubleClickEvent(QMouseEvent* event) {
+    mousePressEvent(event);
+}
 
 void PictureControl::mouseMoveEvent(QMouseEvent* event) {
     const QPoint at = event->position().toPoint();

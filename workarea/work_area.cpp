@@ -24,13 +24,19 @@ constexpr int kDistortPage = 0;
 constexpr int kTwistPage = 1;
 constexpr int kSignPage = 3;
 
-QImage examplePicture() { return formats::toPicture24(QImage(":/example.bmp")); }
+QImage examplePicture() {
+    return formats::toPicture24(QImage(":/example.bmp"));
+}
 
 }  // namespace
 
-TWork_area::TWork_area(QWidget* parent) : QMdiSubWindow(parent) { FormCreate(); }
+TWork_area::TWork_area(QWidget* parent) : QMdiSubWindow(parent) {
+    FormCreate();
+}
 
-TWork_area::~TWork_area() { qApp->removeEventFilter(this); }
+TWork_area::~TWork_area() {
+    qApp->removeEventFilter(this);
+}
 
 void TWork_area::FormCreate() {
     setWindowTitle("Work_area");
@@ -74,7 +80,8 @@ void TWork_area::showEvent(QShowEvent* event) {
 void TWork_area::FormShow() {
     // Scroll-bar actions of the user (not programmatic panning) clear the band.
     for (QScrollBar* bar : {ScrollBox->horizontalScrollBar(), ScrollBox->verticalScrollBar()}) {
-        connect(bar, &QScrollBar::actionTriggered, this, [this] { guarded([this] { ScrollHookProc(); }); });
+        connect(bar, &QScrollBar::actionTriggered, this,
+                [this] { guarded([this] { ScrollHookProc(); }); });
     }
     BrushBox = {-200, -200, -200, -200};
     BrushArcStart = {-200, -200};
@@ -89,7 +96,9 @@ void TWork_area::closeEvent(QCloseEvent* event) {
     QMdiSubWindow::closeEvent(event);
 }
 
-void TWork_area::FormClose() { qApp->removeEventFilter(this); }
+void TWork_area::FormClose() {
+    qApp->removeEventFilter(this);
+}
 
 bool TWork_area::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Wheel) {
@@ -120,11 +129,17 @@ int TWork_area::paletteIndex() const {
     return Tools != nullptr ? Tools->TabbedNotebook1->currentIndex() : kDistortPage;
 }
 
-QPoint TWork_area::clientPoint(int X, int Y) const { return {X + Image1->x(), Y + Image1->y()}; }
+QPoint TWork_area::clientPoint(int X, int Y) const {
+    return {X + Image1->x(), Y + Image1->y()};
+}
 
-const QImage& TWork_area::picture() const { return Image1->picture(); }
+const QImage& TWork_area::picture() const {
+    return Image1->picture();
+}
 
-void TWork_area::setPicture(QImage picture) { Image1->setPicture(std::move(picture)); }
+void TWork_area::setPicture(QImage picture) {
+    Image1->setPicture(std::move(picture));
+}
 
 void TWork_area::fitPictureToZoom() {
     refreshZoomPercent();
@@ -134,7 +149,8 @@ void TWork_area::fitPictureToZoom() {
     Image1->update();
 }
 
-void TWork_area::Image1MouseDown(Qt::MouseButton /*button*/, Qt::MouseButtons buttons, int X, int Y) {
+void TWork_area::Image1MouseDown(Qt::MouseButton /*button*/, Qt::MouseButtons buttons, int X,
+                                 int Y) {
     const bool leftDown = buttons.testFlag(Qt::LeftButton);
     const bool rightDown = buttons.testFlag(Qt::RightButton);
     Form1->Action6->setEnabled(false);
@@ -240,7 +256,9 @@ void TWork_area::Image1Click() {
     distortAt(ClickPoint);
 }
 
-void TWork_area::Timer1Timer() { distortAt(ClickPoint); }
+void TWork_area::Timer1Timer() {
+    distortAt(ClickPoint);
+}
 
 void TWork_area::distortAt(IntPoint centre) {
     switch (DistortMode) {
@@ -258,9 +276,13 @@ void TWork_area::distortAt(IntPoint centre) {
     }
 }
 
-void TWork_area::PictureMouseEnter() { MouseOverPicture = 1; }
+void TWork_area::PictureMouseEnter() {
+    MouseOverPicture = 1;
+}
 
-void TWork_area::PictureMouseLeave() { MouseOverPicture = 0; }
+void TWork_area::PictureMouseLeave() {
+    MouseOverPicture = 0;
+}
 
 void TWork_area::ScrollHookProc() {
     RemoveTheRect2();

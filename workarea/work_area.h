@@ -3,8 +3,8 @@
 // distortions at the press point.
 #pragma once
 
-#include <QMdiSubWindow>
 #include <QImage>
+#include <QMdiSubWindow>
 #include <QTimer>
 #include <cstdint>
 
@@ -40,11 +40,11 @@ public:
     QScrollArea* ScrollBox = nullptr;  // the window's scrolling client area
 
     // Fields, window-client coordinates unless noted.
-    IntPoint LineStart;       // picture pixels
-    IntQuad BrushBox;         // left, top, right, bottom
+    IntPoint LineStart;  // picture pixels
+    IntQuad BrushBox;    // left, top, right, bottom
     IntPoint BrushArcStart;
-    IntQuad BandRect;         // x1, y1, x2, y2
-    IntQuad PreviewLine;      // x1, y1, x2, y2
+    IntQuad BandRect;     // x1, y1, x2, y2
+    IntQuad PreviewLine;  // x1, y1, x2, y2
     IntPoint LineAnchor;
 
     // Mouse dispatch; X and Y are relative to Image1. `buttons` holds every button

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QMdiArea>
+#include <QPlainTextEdit>
 #include <QTest>
 #include <QToolButton>
 #include <QWheelEvent>
@@ -22,7 +23,8 @@
 namespace {
 
 QStringList recorderFiles() {
-    return QDir(RecorderFolder).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
+    return QDir(RecorderFolder)
+        .entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
 }
 
 void sendWheel(QWidget* target, int deltaY) {
@@ -97,7 +99,7 @@ TEST(MainWindow, F1AndEmptyUndoRedoChangeNothing) {
 TEST(MainWindow, ShortcutsReachTheirHandlersWhileButtonsAreDisabled) {
     loadTestPicture(patternPicture(200, 150));
     Form1->activateWindow();
-    Form1->backup();  // a finished step, as a release on the picture stores
+    Form1->backup();               // a finished step, as a release on the picture stores
     Form1->setUndoEnabled(false);  // the shortcut does not depend on the button
     QTest::keyClick(Form1, Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(UndoCount, 0);
@@ -135,7 +137,8 @@ TEST(MainWindow, AboutBoxShowsWithoutBlocking) {
     EXPECT_TRUE(About_us->isVisible());
     EXPECT_FALSE(About_us->isModal());
     EXPECT_EQ(About_us->windowTitle(), "About_us");
-    EXPECT_TRUE(About_us->Memo1->toPlainText().startsWith("Name: Mugwarp\n\nVersion: 3.51\n\nRelease time: 08/28/2007"));
+    EXPECT_TRUE(About_us->Memo1->toPlainText().startsWith(
+        "Name: Mugwarp\n\nVersion: 3.51\n\nRelease time: 08/28/2007"));
     About_us->hide();
 }
 

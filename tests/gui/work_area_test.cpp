@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QLabel>
+#include <QProgressBar>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTest>
@@ -150,7 +151,7 @@ TEST_F(WorkAreaTest, RightDragPansTheView) {
     v->setValue(200);
     pressOn(Work_area->Image1, Qt::RightButton, {600, 500});
     EXPECT_EQ(ButtonHeld, 1);
-    EXPECT_EQ(BandRect, IntQuad{});
+    EXPECT_EQ(Work_area->BandRect, IntQuad{});
     moveOn(Work_area->Image1, Qt::RightButton, {500, 450});
     EXPECT_EQ(h->value(), 400);
     EXPECT_EQ(v->value(), 250);
