@@ -1,0 +1,341 @@
+#include "tools/tool_palette.h"
+
+#include <QApplication>
+#include <QColorDialog>
+#include <QFont>
+#include <QFontDatabase>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <cmath>
+
+#include "app/handler_guard.h"
+#include "app/main_window.h"
+#include "app/shared_state.h"
+#include "tools/colour_panel.h"
+#include "workarea/picture_control.h"
+#include "workarea/work_area.h"
+
+namespace {
+
+constexpr const char* kClickHint = "Click or Keep Down";
+constexpr const char* kSmudgeHint = "Keep Down and move";
+
+// Nearest integer, halves to the even neighbour.
+int rnd(long double value) {
+    return static_cast<int>(std::nearbyint(value));
+}
+
+// The picture window may be missing while the program starts or ends.
+PictureControl* pictureControl() {
+    return Work_area != nullptr ? Work_area->Image1 : nullptr;
+}
+
+void setPictureHint(const QString& hint) {
+    if (PictureControl* image = pictureControl()) {
+        image->setToolTip(hint);
+    }
+}
+
+void setPictureCursor(Qt::CursorShape shape) {
+    if (PictureControl* image = pictureControl()) {
+        image->setCursor(shape);
+    }
+}
+
+void restoreToolCursor() {
+    if (Work_area != nullptr) {
+        Work_area->setsigncursor();
+    }
+}
+
+std::optional<QColor> askForColour(QWidget* parent, const QColor& initial) {
+    const QColor chosen = QColorDialog::getColor(initial, parent);
+    if (!chosen.isValid()) {
+        return std::nullopt;
+    }
+    return chosen;
+}
+
+}  // namespace
+
+TTools::TTools(QWidget* parent)
+    : QWidget(parent,
+              Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
+    setWindowTitle("Tools");
+    QFont font = this->font();
+    if (QFontDatabase::hasFamily("MS Sans Serif")) {
+        font.setFamily("MS Sans Serif");
+    }
+    font.setPixelSize(11);
+    setFont(font);
+
+    TabbedNotebook1 = new QTabWidget(this);
+    TabbedNotebook1->addTab(buildDistortPage(), "Distort");
+    TabbedNotebook1->addTab(buildTwistPage(), "Twist");
+    TabbedNotebook1->addTab(buildSketchPage(), "Sketch");
+    TabbedNotebook1->addTab(buildSignPage(), "Sign");
+
+    ProgressBar1 = new QProgressBar(this);
+    ProgressBar1->setRange(0, 500);
+    ProgressBar1->setValue(0);
+    ProgressBar1->setTextVisible(false);
+
+    Timer1 = new QTimer(this);
+    Timer1->setInterval(100);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->addWidget(TabbedNotebook1, 1);
+    layout->addWidget(ProgressBar1);
+    layout->addWidget(buildRecorderPanel());
+
+    chooseColour = [this](const QColor& initial) { return askForColour(this, initial); };
+    showMessage = [this](const QString& text) {
+        QMessageBox::information(this, QApplication::applicationName(), text);
+    };
+
+    resize(241, 506);
+    move(629, 90);
+    // Connected last, so building the controls runs no handler.
+    connectHandlers();
+}
+
+void TTools::connectHandlers() {
+    const auto on = [this](auto* sender, auto signal, void (TTools::*handler)()) {
+        connect(sender, signal, this, [this, handler] { guarded([&] { (this->*handler)(); }); });
+    };
+    connect(TabbedNotebook1, &QTabWidget::currentChanged, this,
+            [this](int page) { guarded([&] { TabbedNotebook1Change(page); }); });
+    on(TrackBar1, &QSlider::valueChanged, &TTools::TrackBar1Change);
+    on(TrackBar2, &QSlider::valueChanged, &TTools::TrackBar2Change);
+    on(TrackBar3, &QSlider::valueChanged, &TTools::TrackBar3Change);
+    on(TrackBar4, &QSlider::valueChanged, &TTools::TrackBar4Change);
+    on(TrackBar5, &QSlider::valueChanged, &TTools::TrackBar5Change);
+    on(TrackBar6, &QSlider::valueChanged, &TTools::TrackBar6Change);
+    on(TrackBar7, &QSlider::valueChanged, &TTools::TrackBar7Change);
+    on(RadioButton1, &QRadioButton::clicked, &TTools::RadioButton1Click);
+    on(RadioButton2, &QRadioButton::clicked, &TTools::RadioButton2Click);
+    on(RadioButton3, &QRadioButton::clicked, &TTools::RadioButton3Click);
+    on(SpeedButton1, &QToolButton::clicked, &TTools::SpeedButton1Click);
+    on(SpeedButton2, &QToolButton::clicked, &TTools::SpeedButton2Click);
+    on(SpeedButton3, &QToolButton::clicked, &TTools::SpeedButton3Click);
+    on(SpeedButton11, &QToolButton::clicked, &TTools::SpeedButton11Click);
+    on(SpeedButton12, &QToolButton::clicked, &TTools::SpeedButton12Click);
+    on(SpeedButton13, &QToolButton::clicked, &TTools::SpeedButton13Click);
+    on(SpeedButton14, &QToolButton::clicked, &TTools::SpeedButton14Click);
+    on(SpeedButton15, &QToolButton::clicked, &TTools::SpeedButton15Click);
+    on(Button1, &QPushButton::clicked, &TTools::Button1Click);
+    on(colourPanel_, &ColourPanel::clicked, &TTools::Panel2Click);
+    on(SpeedButton8, &QToolButton::clicked, &TTools::SpeedButton8Click);
+    on(SpeedButton9, &QToolButton::clicked, &TTools::SpeedButton9Click);
+}
+
+QColor TTools::signColour() const {
+    return colourPanel_->colour();
+}
+
+void TTools::TabbedNotebook1Change(int newPage) {
+    switch (newPage) {
+        case kDistortPage:
+            DistortMode = 1;
+            SmudgeMode = 0;
+            DistortKind = 1;
+            BrushRadius = TrackBar1->value();
+            SpeedButton1->setChecked(true);
+            RadioButton1->setChecked(true);
+            ProgressBar1->setMaximum(4 * TrackBar1->value());
+            setPictureHint(kClickHint);
+            refreshZoomPercent();
+            restoreToolCursor();
+            break;
+        case kTwistPage:
+            DistortMode = 1;
+            SmudgeMode = 0;
+            DistortKind = 3;
+            BrushRadius = TrackBar3->value();
+            SpeedButton11->setChecked(true);
+            ProgressBar1->setMaximum(4 * TrackBar3->value());
+            setStrengthBarShown(true);
+            setPictureHint(kClickHint);
+            refreshZoomPercent();
+            restoreToolCursor();
+            break;
+        case kSketchPage:
+            DistortMode = 0;
+            if (Work_area != nullptr) {
+                Work_area->picsobel();
+            }
+            setPictureHint(QString());
+            setPictureCursor(Qt::ArrowCursor);
+            break;
+        case kSignPage:
+            DistortMode = 0;
+            setPictureCursor(Qt::CrossCursor);
+            SignTool = 1;
+            PenWidth = 3;  // the thickness bar keeps its position until moved
+            SpeedButton14->setChecked(true);
+            setPictureHint(QString());
+            restoreToolCursor();
+            break;
+        default:
+            break;
+    }
+}
+
+void TTools::applyRadius(int radius, QLabel* valueLabel, TrackBar* strength, long double maxDivisor,
+                         long double minDivisor, long double positionDivisor) {
+    valueLabel->setText(QString::number(radius));
+    // Maximum first, then minimum, then position: a bound that would cross the
+    // other one is dropped, so the order decides the resulting range.
+    strength->setMaxKeepingOrder(rnd(radius / maxDivisor));
+    strength->setMinKeepingOrder(rnd(radius / minDivisor));
+    strength->setPosition(rnd(radius / positionDivisor));
+    BrushRadius = radius;
+    setProgressMaximumForRadius(radius);
+}
+
+void TTools::setProgressMaximumForRadius(int radius) {
+    refreshZoomPercent();
+    // Without a zoom there is nothing to scale by; the maximum stays as it was.
+    if (ZoomPercent <= 0) {
+        return;
+    }
+    ProgressBar1->setMaximum(4 * rnd(static_cast<long double>(radius) / ZoomPercent * 100.0L));
+}
+
+void TTools::setStrengthBarShown(bool shown) {
+    TrackBar4->setVisible(shown);
+    Label14->setVisible(shown);
+    Label7->setVisible(shown);
+}
+
+void TTools::TrackBar1Change() {
+    applyRadius(TrackBar1->value(), Label2, TrackBar2, 1.5L, 10, 3);
+}
+void TTools::TrackBar3Change() {
+    applyRadius(TrackBar3->value(), Label6, TrackBar4, 3, 50, 10);
+}
+void TTools::TrackBar2Change() {
+    Label5->setText(QString::number(TrackBar2->value()));
+}
+void TTools::TrackBar4Change() {
+    Label7->setText(QString::number(TrackBar4->value()));
+}
+void TTools::TrackBar5Change() {
+    Label9->setText(QString::number(TrackBar5->value()));
+}
+
+void TTools::TrackBar6Change() {
+    PenWidth = TrackBar6->value();
+    Label10->setText(QString::number(PenWidth));
+}
+
+// The contrast in percent of the bar's full travel.
+void TTools::TrackBar7Change() {
+    Label11->setText(QString::number(rnd(TrackBar7->value() * 100.0L / 89)));
+}
+
+void TTools::RadioButton1Click() {
+    DistortMode = 1;
+}
+void TTools::RadioButton2Click() {
+    DistortMode = 2;
+}
+void TTools::RadioButton3Click() {
+    DistortMode = 3;
+}
+
+void TTools::SpeedButton1Click() {
+    DistortKind = 1;
+    restoreToolCursor();
+    setPictureHint(kClickHint);
+}
+
+void TTools::SpeedButton2Click() {
+    DistortKind = 2;
+    restoreToolCursor();
+    setPictureHint(kClickHint);
+}
+
+void TTools::SpeedButton11Click() {
+    DistortKind = 3;
+    SmudgeMode = 0;
+    restoreToolCursor();
+    setPictureHint(kClickHint);
+    setStrengthBarShown(true);
+}
+
+void TTools::SpeedButton12Click() {
+    DistortKind = 4;
+    SmudgeMode = 0;
+    restoreToolCursor();
+    setPictureHint(kClickHint);
+    setStrengthBarShown(true);
+}
+
+// The smudge has no strength; its radius starts at 50.
+void TTools::SpeedButton3Click() {
+    SmudgeMode = 1;
+    DistortKind = 5;
+    restoreToolCursor();
+    setPictureHint(kSmudgeHint);
+    TrackBar4->hide();
+    TrackBar3->setPosition(50);
+    Label14->hide();
+    Label7->hide();
+}
+
+void TTools::SpeedButton14Click() {
+    SignTool = 1;
+    restoreToolCursor();
+}
+
+void TTools::SpeedButton15Click() {
+    SignTool = 2;
+    restoreToolCursor();
+}
+
+void TTools::SpeedButton13Click() {
+    SignTool = 3;
+    restoreToolCursor();
+}
+
+void TTools::Button1Click() {
+    if (PictureControl* image = pictureControl(); image != nullptr && image->hasPicture()) {
+        Work_area->WaveWrap(2, 6, 2);
+    } else {
+        showMessage("Please input a picture");
+    }
+}
+
+// The text sign's colour follows the panel even when the dialog is cancelled.
+void TTools::Panel2Click() {
+    if (const std::optional<QColor> chosen = chooseColour(signColour())) {
+        colourPanel_->setColour(*chosen);
+    }
+    if (Work_area != nullptr && Work_area->Memo1 != nullptr) {
+        QPalette text = Work_area->Memo1->palette();
+        text.setColor(QPalette::Text, signColour());
+        Work_area->Memo1->setPalette(text);
+    }
+}
+
+void TTools::SpeedButton8Click() {
+    if (Work_area != nullptr) {
+        Work_area->twovalue(TrackBar5->value());
+    }
+    if (Form1 != nullptr) {
+        Form1->backup();
+    }
+}
+
+// The pencil-contrast pass and its history step are not written yet.
+void TTools::SpeedButton9Click() {}
