@@ -1,0 +1,180 @@
+// Internal to effects/: the machinery the disc effects share in place of the common
+// frame's two full picture copies.
+//
+// Every source read comes from the picture itself, which stays unchanged until the end;
+// the results go into a buffer covering only the disc's bounding box clipped to the
+// picture, and that box is copied back in one step at the end. The destination pixels
+// are independent of each other, so the columns are shared out between threads, while
+// the progress steps are all made on the calling thread.
+#pragma once
+
+#include <QImage>
+#include <algorithm>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <stop_token>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "effects/progress.h"
+#include "effects/raster.h"
+
+namespace effects::detail {
+
+// Inclusive picture rectangle; empty when left > right or top > bottom.
+struct Box {
+    int left = 0;
+    int top = 0;
+    int right = -1;
+    int bottom = -1;
+    bool empty() const { return left > right || top > bottom; }
+};
+
+// The square of half-side `reach` around (x, y), clipped to a width x height picture.
+// 64-bit on the way, as the centre may lie far outside the picture.
+Box clippedSquare(int64_t x, int64_t y, int64_t reach, int width, int height);
+
+// The written pixels of one call, initialised from the picture over its box.
+class BoxBuffer {
+public:
+    BoxBuffer(const QImage& picture, const Box& box);
+    const Box& box() const { return box_; }
+    uchar* row(int pictureRow) { return data_.get() + (pictureRow - box_.top) * stride_; }
+    uchar* pixel(int col, int pictureRow) { return row(pictureRow) + 3 * (col - box_.left); }
+    // Copies the box into the picture; this is where a shared picture detaches.
+    void commit(QImage& picture) const;
+
+private:
+    Box box_;
+    qsizetype stride_ = 0;
+    std::unique_ptr<uchar[]> data_;
+};
+
+// The visited rows of one picture column: up to two inclusive ranges (above and below the
+// centre), each empty when lo > hi. Rows lie inside the box.
+struct ColumnSpan {
+    int col = 0;
+    int lo[2] = {0, 0};
+    int hi[2] = {-1, -1};
+    int64_t pixels() const {
+        return std::max(0, hi[0] - lo[0] + 1) + std::max(0, hi[1] - lo[1] + 1);
+    }
+    bool visits(int row) const {
+        return (row >= lo[0] && row <= hi[0]) || (row >= lo[1] && row <= hi[1]);
+    }
+};
+
+// Clamps a 64-bit row range to [first, last] as ints; empty ranges stay empty.
+inline void setRange(ColumnSpan& span, int which, int64_t lo, int64_t hi, int first, int last) {
+    lo = std::max<int64_t>(lo, first);
+    hi = std::min<int64_t>(hi, last);
+    if (lo > hi) {
+        lo = 1;
+        hi = 0;
+    }
+    span.lo[which] = static_cast<int>(lo);
+    span.hi[which] = static_cast<int>(hi);
+}
+
+// Makes exactly `total` progress steps over a call, spread in proportion to the work done.
+class ProgressPacer {
+public:
+    ProgressPacer(Progress& progress, int64_t total)
+        : progress_(progress), total_(std::max<int64_t>(total, 0)) {}
+    void reach(int64_t done, int64_t all) {
+        const int64_t due =
+            all > 0 ? static_cast<int64_t>(static_cast<long double>(total_) * done / all) : total_;
+        while (emitted_ < std::min(due, total_)) {
+            ++emitted_;
+            progress_.advance();
+        }
+    }
+    void finish() { reach(1, 1); }
+
+private:
+    Progress& progress_;
+    int64_t total_;
+    int64_t emitted_ = 0;
+};
+
+// How many threads a pass of `pixels` pixels is worth: thread start-up costs about as much
+// as a few thousand bilinear samples.
+int threadsFor(int64_t pixels);
+
+// Runs kernel.column(col)(row) for every visited pixel of `spans` and stores the colours
+// in `out`. The kernel is read concurrently and must not change. Columns are taken in
+// blocks, and each block is walked row by row so reads and writes stay close together.
+template <class Kernel>
+void runColumns(const std::vector<ColumnSpan>& spans, const Kernel& kernel, BoxBuffer& out,
+                ProgressPacer& pacer) {
+    constexpr size_t kBlock = 16;
+    const size_t blocks = (spans.size() + kBlock - 1) / kBlock;
+    int64_t pixels = 0;
+    for (const ColumnSpan& span : spans) {
+        pixels += span.pixels();
+    }
+    const int left = out.box().left;
+
+    auto processBlock = [&](size_t block) {
+        const size_t first = block * kBlock;
+        const size_t count = std::min(kBlock, spans.size() - first);
+        typename Kernel::Column columns[kBlock];
+        int rowMin = INT32_MAX;
+        int rowMax = INT32_MIN;
+        for (size_t j = 0; j < count; ++j) {
+            const ColumnSpan& span = spans[first + j];
+            columns[j] = kernel.column(span.col);
+            for (int i = 0; i < 2; ++i) {
+                if (span.lo[i] <= span.hi[i]) {
+                    rowMin = std::min(rowMin, span.lo[i]);
+                    rowMax = std::max(rowMax, span.hi[i]);
+                }
+            }
+        }
+        for (int row = rowMin; row <= rowMax; ++row) {
+            uchar* dst = out.row(row);
+            for (size_t j = 0; j < count; ++j) {
+                const ColumnSpan& span = spans[first + j];
+                if (span.visits(row)) {
+                    storeColour(dst + 3 * (span.col - left), columns[j](row));
+                }
+            }
+        }
+    };
+
+    std::atomic<size_t> nextBlock{0};
+    std::atomic<size_t> doneColumns{0};
+    auto work = [&](std::stop_token stop, auto&& afterBlock) {
+        while (!stop.stop_requested()) {
+            const size_t block = nextBlock.fetch_add(1, std::memory_order_relaxed);
+            if (block >= blocks) {
+                break;
+            }
+            processBlock(block);
+            doneColumns.fetch_add(std::min(kBlock, spans.size() - block * kBlock),
+                                  std::memory_order_relaxed);
+            afterBlock();
+        }
+    };
+    {
+        std::vector<std::jthread> helpers;
+        const int threads = std::min<int64_t>(threadsFor(pixels), static_cast<int64_t>(blocks));
+        for (int i = 1; i < threads; ++i) {
+            try {
+                helpers.emplace_back([&](std::stop_token stop) { work(stop, [] {}); });
+            } catch (const std::system_error&) {
+                break;  // no more threads to be had: the others do the work
+            }
+        }
+        // The calling thread works too and makes the progress steps between its blocks; a
+        // Progress that throws stops the helpers and leaves the picture as it was.
+        work(std::stop_token{}, [&] {
+            pacer.reach(static_cast<int64_t>(doneColumns.load(std::memory_order_relaxed)),
+                        static_cast<int64_t>(spans.size()));
+        });
+    }  // joins the helpers
+}
+
+}  // namespace effects::detail
