@@ -16,6 +16,7 @@
 #include <cmath>
 
 #include "app/about_box.h"
+#include "app/error_box.h"
 #include "app/handler_guard.h"
 #include "app/shared_state.h"
 #include "app/toolbar_glyphs.h"
@@ -231,15 +232,24 @@ void TForm1::RestartHistory(bool alwaysWriteFrame) {
     CurrentFrame = 1;
     UndoCount = 0;
     RedoCount = 0;
-    HistorySlots.store(1, Work_area->picture());
+    HistorySlots.store(1, Work_area->picture(), 0);
     if (alwaysWriteFrame || Recording != 0) {
         savefilelist(1);
     }
 }
 
 void TForm1::backup() {
-    CurrentFrame = nextSlot(CurrentFrame);
-    HistorySlots.store(CurrentFrame, Work_area->picture());
+    const int slot = nextSlot(CurrentFrame);
+    try {
+        HistorySlots.store(slot, Work_area->picture(), CurrentFrame);
+    } catch (const std::bad_alloc&) {
+        // The slot is as it was: the picture and every earlier step stay usable.
+        showErrorBox(
+            "There is not enough memory to record this step. The picture is kept, but this "
+            "step cannot be undone separately.");
+        return;
+    }
+    CurrentFrame = slot;
     if (UndoCount < 1000) {
         ++UndoCount;
     }
