@@ -1,0 +1,114 @@
+#include "cli/batch_arguments.h"
+
+#include <charconv>
+#include <optional>
+#include <string>
+
+#include "formats/picture_file.h"
+
+namespace batch {
+namespace {
+
+// A whole decimal integer with an optional minus sign, nothing else.
+std::optional<int> integerFrom(const QString& text) {
+    const std::string digits = text.toStdString();
+    int value = 0;
+    const char* end = digits.data() + digits.size();
+    const auto [stop, error] = std::from_chars(digits.data(), end, value);
+    if (digits.empty() || error != std::errc() || stop != end) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+[[noreturn]] void refuse(const QString& message) {
+    throw UsageError(message.toStdString());
+}
+
+}  // namespace
+
+BatchArguments parseBatchArguments(const QStringList& arguments) {
+    BatchArguments result;
+    QStringList words;
+    bool repeatGiven = false;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& word = arguments[i];
+        if (word == u"--help" || word == u"-h") {
+            result.helpWanted = true;
+            return result;
+        }
+        if (word == u"--repeat") {
+            if (repeatGiven) {
+                refuse("--repeat is given twice");
+            }
+            const auto count =
+                i + 1 < arguments.size() ? integerFrom(arguments[i + 1]) : std::nullopt;
+            if (!count || *count < 1) {
+                refuse("--repeat needs a positive whole number");
+            }
+            result.repeat = *count;
+            repeatGiven = true;
+            ++i;
+        } else if (word.startsWith(u"--")) {
+            refuse(QStringLiteral("unknown option %1").arg(word));
+        } else {
+            words.append(word);
+        }
+    }
+    if (words.size() < 2) {
+        refuse("INPUT and OUTPUT are needed");
+    }
+    result.input = words[0];
+    result.output = words[1];
+    if (!formats::isWritableFileName(result.output)) {
+        refuse(QStringLiteral("cannot write %1: OUTPUT must end in .bmp, .jpg or .jpeg")
+                   .arg(result.output));
+    }
+    if (words.size() == 2) {
+        if (repeatGiven) {
+            refuse("--repeat needs an operation");
+        }
+        return result;
+    }
+    const QString name = words[2];
+    result.operation = findOperation(name.toStdString());
+    if (result.operation == nullptr) {
+        refuse(QStringLiteral("unknown operation %1").arg(name));
+    }
+    const qsizetype expected = static_cast<qsizetype>(result.operation->argumentNames.size());
+    if (words.size() - 3 != expected) {
+        refuse(QStringLiteral("%1 takes %2 arguments, %3 given")
+                   .arg(name)
+                   .arg(expected)
+                   .arg(words.size() - 3));
+    }
+    for (qsizetype i = 0; i < expected; ++i) {
+        const auto value = integerFrom(words[3 + i]);
+        if (!value) {
+            refuse(QStringLiteral("%1 of %2 must be a whole number, not %3")
+                       .arg(QString::fromLatin1(result.operation->argumentNames[i]), name,
+                            words[3 + i]));
+        }
+        result.values.push_back(*value);
+    }
+    return result;
+}
+
+QString usageText() {
+    QString text = QStringLiteral(
+        "Usage: mugwarp-batch INPUT OUTPUT [OPERATION ARGS...] [--repeat N]\n"
+        "Reads INPUT (BMP or JPEG), applies OPERATION N times (once by default) and writes\n"
+        "OUTPUT as a 24-bit BMP (.bmp) or a JPEG (.jpg, .jpeg). Without an operation the\n"
+        "picture is only converted. Coordinates and sizes are whole picture pixels.\n"
+        "Operations:\n");
+    for (const OperationInfo& operation : operationTable()) {
+        QString line = QStringLiteral("  %1").arg(QString::fromLatin1(operation.name));
+        for (const char* argument : operation.argumentNames) {
+            line += u' ' + QString::fromLatin1(argument);
+        }
+        text += line.leftJustified(22) + u' ' + QString::fromLatin1(operation.summary) + u'\n';
+    }
+    return text;
+}
+
+}  // namespace batch

@@ -1,0 +1,34 @@
+// The command line of mugwarp-batch, parsed without touching any file:
+//   mugwarp-batch INPUT OUTPUT [OPERATION ARGS...] [--repeat N]
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <stdexcept>
+#include <vector>
+
+#include "cli/batch_operations.h"
+
+namespace batch {
+
+// Bad arguments (exit status 2, with the usage text).
+struct UsageError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+struct BatchArguments {
+    QString input;
+    QString output;
+    // nullptr: convert only.
+    const OperationInfo* operation = nullptr;
+    std::vector<int> values;
+    int repeat = 1;
+    bool helpWanted = false;
+};
+
+// Parses the arguments after the program name. Throws UsageError.
+BatchArguments parseBatchArguments(const QStringList& arguments);
+
+QString usageText();
+
+}  // namespace batch

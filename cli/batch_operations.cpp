@@ -1,0 +1,65 @@
+#include "cli/batch_operations.h"
+
+#include "effects/progress.h"
+#include "effects/spherical.h"
+
+namespace batch {
+namespace {
+
+// Larger than the diagonal of any picture we load; keeps the effects' squares of R and S far
+// from overflowing.
+constexpr int kMaxDiscSize = 100000;
+
+// The disc effects take a centre inside the picture, a radius and a strength, all in picture
+// pixels. The effects themselves accept a centre outside the picture, but on the command line
+// that is almost certainly a mistake, so we refuse it.
+void checkDisc(const QImage& picture, std::span<const int> values) {
+    const int x = values[0], y = values[1], radius = values[2], strength = values[3];
+    if (x < 0 || y < 0 || x >= picture.width() || y >= picture.height()) {
+        throw OperationError("the centre " + std::to_string(x) + "," + std::to_string(y) +
+                             " lies outside the picture of " + std::to_string(picture.width()) +
+                             " x " + std::to_string(picture.height()) + " pixels");
+    }
+    if (radius < 1 || radius > kMaxDiscSize) {
+        throw OperationError("the radius must be from 1 to " + std::to_string(kMaxDiscSize) +
+                             ", not " + std::to_string(radius));
+    }
+    if (strength < 1 || strength > kMaxDiscSize) {
+        throw OperationError("the strength must be from 1 to " + std::to_string(kMaxDiscSize) +
+                             ", not " + std::to_string(strength));
+    }
+}
+
+template <void (*effect)(QImage&, int, int, int, int, effects::Progress&)>
+void applyDisc(QImage& picture, std::span<const int> values) {
+    checkDisc(picture, values);
+    effects::NoProgress progress;
+    effect(picture, values[0], values[1], values[2], values[3], progress);
+}
+
+}  // namespace
+
+const std::vector<OperationInfo>& operationTable() {
+    static const std::vector<OperationInfo> table = {
+        {"bulge",
+         {"X", "Y", "R", "S"},
+         "bulge a disc of radius R around (X, Y), strength S",
+         applyDisc<effects::bulge>},
+        {"pinch",
+         {"X", "Y", "R", "S"},
+         "pinch a disc of radius R around (X, Y), strength S",
+         applyDisc<effects::pinch>},
+    };
+    return table;
+}
+
+const OperationInfo* findOperation(const std::string& name) {
+    for (const OperationInfo& operation : operationTable()) {
+        if (name == operation.name) {
+            return &operation;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace batch

@@ -1,0 +1,38 @@
+// Pictures to and from files: the one place that chooses a reader by content and a writer by
+// file name. Pictures handed out are always Format_BGR888, the editable picture's raster.
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+
+namespace formats {
+
+// Any picture as Format_BGR888. Alpha is dropped, not blended: each pixel keeps its colour as
+// if it were opaque (premultiplied formats are un-premultiplied first), so a fully
+// transparent pixel shows the colour it stores, black for the usual transparent black. A null
+// picture stays null.
+QImage toPicture24(const QImage& picture);
+
+// Decodes a file's bytes by their content: a JPEG start-of-image marker or the "BM" of a
+// Windows bitmap. Anything else throws FormatError saying that nameForMessages is not a
+// picture type Mugwarp can read; reader failures throw FormatError with the reader's message.
+QImage decodePicture(const QByteArray& data, const QString& nameForMessages);
+
+// Reads and decodes a picture file. A missing, unreadable or absurdly large file throws
+// FormatError naming the file.
+QImage readPictureFile(const QString& path);
+
+// Whether encodeForFileName() knows the extension of path (.bmp, .jpg, .jpeg, any case).
+bool isWritableFileName(const QString& path);
+
+// The file contents for path by its extension: .bmp a 24-bit BMP, .jpg/.jpeg our JPEG. Any
+// other extension throws FormatError.
+QByteArray encodeForFileName(const QImage& picture, const QString& path);
+
+// Writes data to a temporary file beside path and renames it over path only when all of it is
+// written, so a failed write leaves any old file untouched and no new file under the name.
+// Throws FormatError naming the file.
+void writeFileAtomically(const QString& path, const QByteArray& data);
+
+}  // namespace formats

@@ -1,0 +1,81 @@
+// Parsing the command line of mugwarp-batch.
+#include <gtest/gtest.h>
+
+#include "cli/batch_arguments.h"
+
+namespace {
+
+using batch::parseBatchArguments;
+using batch::UsageError;
+
+QStringList split(const char* line) {
+    return QString::fromLatin1(line).split(u' ');
+}
+
+TEST(BatchArguments, ConversionOperationAndRepeat) {
+    const auto convert = parseBatchArguments(split("in.jpg out.bmp"));
+    EXPECT_EQ(convert.input, "in.jpg");
+    EXPECT_EQ(convert.output, "out.bmp");
+    EXPECT_EQ(convert.operation, nullptr);
+    EXPECT_EQ(convert.repeat, 1);
+
+    const auto bulge = parseBatchArguments(split("a.bmp b.JPEG bulge 10 20 30 -4"));
+    ASSERT_NE(bulge.operation, nullptr);
+    EXPECT_STREQ(bulge.operation->name, "bulge");
+    EXPECT_EQ(bulge.values, (std::vector<int>{10, 20, 30, -4}));
+    EXPECT_EQ(bulge.repeat, 1);
+
+    for (const char* line :
+         {"a.bmp b.jpg pinch 1 2 3 4 --repeat 7", "a.bmp b.jpg --repeat 7 pinch 1 2 3 4"}) {
+        const auto pinch = parseBatchArguments(split(line));
+        ASSERT_NE(pinch.operation, nullptr) << line;
+        EXPECT_STREQ(pinch.operation->name, "pinch");
+        EXPECT_EQ(pinch.values, (std::vector<int>{1, 2, 3, 4}));
+        EXPECT_EQ(pinch.repeat, 7);
+    }
+    EXPECT_TRUE(parseBatchArguments(split("--help")).helpWanted);
+}
+
+TEST(BatchArguments, BadArgumentsAreUsageErrors) {
+    for (const char* line : {
+             "",
+             "only-input.bmp",
+             "a.bmp b.png",                          // output type we cannot write
+             "a.bmp b",                              // no extension
+             "a.bmp b.bmp twist 1 2 3 4",            // unknown operation
+             "a.bmp b.bmp bulge 1 2 3",              // too few
+             "a.bmp b.bmp bulge 1 2 3 4 5",          // too many
+             "a.bmp b.bmp bulge 1 2 x 4",            // not a number
+             "a.bmp b.bmp bulge 1 2 3.0 4",          // not a whole number
+             "a.bmp b.bmp bulge 1 2 +3 4",           // no plus signs
+             "a.bmp b.bmp bulge 1 2 1e3 4",          //
+             "a.bmp b.bmp bulge 1 2 99999999999 4",  // beyond int
+             "a.bmp b.bmp bulge 1 2 3 4 --repeat",
+             "a.bmp b.bmp bulge 1 2 3 4 --repeat 0",
+             "a.bmp b.bmp bulge 1 2 3 4 --repeat -2",
+             "a.bmp b.bmp bulge 1 2 3 4 --repeat two",
+             "a.bmp b.bmp bulge 1 2 3 4 --repeat 2 --repeat 3",
+             "a.bmp b.bmp --repeat 2",  // nothing to repeat
+             "a.bmp b.bmp bulge 1 2 3 4 --fast",
+         }) {
+        QStringList words = split(line);
+        if (words == QStringList{""}) {
+            words.clear();
+        }
+        EXPECT_THROW(parseBatchArguments(words), UsageError) << '"' << line << '"';
+    }
+}
+
+TEST(BatchArguments, UsageListsEveryOperationWithItsArguments) {
+    const QString usage = batch::usageText();
+    EXPECT_TRUE(usage.startsWith("Usage: mugwarp-batch INPUT OUTPUT"));
+    for (const batch::OperationInfo& operation : batch::operationTable()) {
+        QString synopsis = QString::fromLatin1(operation.name);
+        for (const char* argument : operation.argumentNames) {
+            synopsis += u' ' + QString::fromLatin1(argument);
+        }
+        EXPECT_TRUE(usage.contains(synopsis)) << synopsis.toStdString();
+    }
+}
+
+}  // namespace

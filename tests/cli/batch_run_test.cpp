@@ -1,0 +1,127 @@
+// mugwarp-batch run as a program: outputs, exit statuses, and no output after a failure.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include "effects/progress.h"
+#include "effects/spherical.h"
+#include "formats/picture_file.h"
+
+namespace {
+
+struct Outcome {
+    int exitCode = -1;
+    QString errors;
+};
+
+class BatchRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(folder.isValid());
+        picture = QImage(40, 30, QImage::Format_BGR888);
+        for (int y = 0; y < picture.height(); ++y) {
+            uchar* row = picture.scanLine(y);
+            for (int x = 0; x < picture.width(); ++x) {
+                row[3 * x] = static_cast<uchar>(x * 6);
+                row[3 * x + 1] = static_cast<uchar>(y * 8);
+                row[3 * x + 2] = static_cast<uchar>((x ^ y) * 4);
+            }
+        }
+        input = path("input.bmp");
+        formats::writeFileAtomically(input, formats::encodeForFileName(picture, input));
+    }
+
+    QString path(const char* name) const { return folder.filePath(QString::fromLatin1(name)); }
+
+    static Outcome run(const QStringList& arguments) {
+        QProcess process;
+        process.start(QStringLiteral(MUGWARP_BATCH_PROGRAM), arguments);
+        EXPECT_TRUE(process.waitForFinished(60000));
+        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+                QString::fromLocal8Bit(process.readAllStandardError())};
+    }
+
+    QTemporaryDir folder;
+    QImage picture;
+    QString input;
+};
+
+TEST_F(BatchRun, ConvertsExactlyThroughBmpAndToJpeg) {
+    const QString bmp = path("copy.bmp");
+    EXPECT_EQ(run({input, bmp}).exitCode, 0);
+    EXPECT_EQ(formats::readPictureFile(bmp), picture);
+
+    const QString jpeg = path("copy.jpg");
+    EXPECT_EQ(run({bmp, jpeg}).exitCode, 0);
+    QFile written(jpeg);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_EQ(written.read(3), QByteArray("\xFF\xD8\xFF", 3));
+    EXPECT_EQ(formats::readPictureFile(jpeg).size(), picture.size());
+}
+
+TEST_F(BatchRun, AppliesTheOperationAsOftenAsAsked) {
+    const QString once = path("bulge.bmp");
+    ASSERT_EQ(run({input, once, "bulge", "20", "15", "10", "4"}).exitCode, 0);
+    const QImage bulged = formats::readPictureFile(once);
+    EXPECT_NE(bulged.pixel(22, 16), picture.pixel(22, 16)) << "the disc is unchanged";
+    EXPECT_EQ(bulged.pixel(0, 0), picture.pixel(0, 0)) << "outside the disc changed";
+
+    const QString thrice = path("pinch3.bmp");
+    ASSERT_EQ(run({input, thrice, "pinch", "12", "10", "9", "3", "--repeat", "3"}).exitCode, 0);
+    QImage expected = picture;
+    effects::NoProgress progress;
+    for (int i = 0; i < 3; ++i) {
+        effects::pinch(expected, 12, 10, 9, 3, progress);
+    }
+    EXPECT_EQ(formats::readPictureFile(thrice), expected);
+}
+
+TEST_F(BatchRun, BadArgumentsExitWithUsageAndWriteNothing) {
+    const QString output = path("out.bmp");
+    for (const QStringList& arguments : {
+             QStringList{input},
+             QStringList{input, output, "swirl", "1", "2", "3", "4"},
+             QStringList{input, output, "bulge", "1", "2", "3"},
+             QStringList{input, output, "bulge", "1", "2", "three", "4"},
+             QStringList{input, output, "bulge", "1", "2", "3", "4", "--repeat", "0"},
+             QStringList{input, path("out.tga"), "bulge", "1", "2", "3", "4"},
+         }) {
+        const Outcome result = run(arguments);
+        EXPECT_EQ(result.exitCode, 2) << arguments.join(' ').toStdString();
+        EXPECT_TRUE(result.errors.contains("Usage: mugwarp-batch")) << result.errors.toStdString();
+    }
+    EXPECT_FALSE(QFile::exists(output));
+    EXPECT_FALSE(QFile::exists(path("out.tga")));
+}
+
+TEST_F(BatchRun, FailuresExitWithOneLineAndWriteNothing) {
+    const QString output = path("out.jpg");
+    QFile garbage(path("garbage.bmp"));
+    ASSERT_TRUE(garbage.open(QIODevice::WriteOnly));
+    garbage.write("BM this is not a bitmap");
+    garbage.close();
+    for (const QStringList& arguments : {
+             QStringList{path("missing.bmp"), output},
+             QStringList{garbage.fileName(), output},
+             QStringList{input, output, "bulge", "20", "15", "10", "0"},
+             QStringList{input, output, "pinch", "40", "15", "10", "3"},
+             QStringList{input, output, "pinch", "-1", "15", "10", "3"},
+             QStringList{input, output, "bulge", "20", "15", "0", "3"},
+         }) {
+        const Outcome result = run(arguments);
+        EXPECT_EQ(result.exitCode, 1) << arguments.join(' ').toStdString();
+        EXPECT_EQ(result.errors.count(u'\n'), 1) << result.errors.toStdString();
+        EXPECT_TRUE(result.errors.startsWith("mugwarp-batch: ")) << result.errors.toStdString();
+    }
+    EXPECT_FALSE(QFile::exists(output));
+
+    // The output's folder is a regular file: the write fails.
+    const QString unwritable = input + "/out.bmp";
+    const Outcome result = run({input, unwritable});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(result.errors.contains(unwritable)) << result.errors.toStdString();
+}
+
+}  // namespace
