@@ -20,6 +20,7 @@
 #include "app/handler_guard.h"
 #include "app/shared_state.h"
 #include "app/toolbar_glyphs.h"
+#include "app/view_zoom.h"
 #include "formats/jpeg_codec.h"
 #include "formats/picture_file.h"
 #include "platform/folder_removal.h"
@@ -302,29 +303,31 @@ void TForm1::RenewClick() {
 
 namespace {
 
-// One zoom step: the new size by the factor, the percentage from the width alone,
-// then the size again from the whole percentage.
+// One zoom step: the next whole percentage, written to the label, then the
+// control sized from it.
 void zoomStep(PictureControl* image, QLabel* label, double factor) {
-    const QImage& picture = image->picture();
-    if (picture.isNull()) {
-        return;
+    if (SelectMode != 0) {
+        // The band was drawn for the old zoom.
+        Work_area->RemoveTheRect2();
+        Form1->SpeedButton11->setEnabled(false);
+        image->update();
     }
-    const int width = static_cast<int>(std::nearbyint(image->width() * factor));
-    const int percent =
-        static_cast<int>(std::nearbyint(static_cast<double>(width) / picture.width() * 100.0));
-    label->setText(QString::number(percent) + "%");
+    const QImage& picture = image->picture();
     refreshZoomPercent();
+    const int percent = view_zoom::stepPercent(picture.width(), picture.height(), image->width(),
+                                               static_cast<int>(ZoomPercent), factor);
+    label->setText(QString::number(percent) + "%");
     Work_area->fitPictureToZoom();
 }
 
 }  // namespace
 
 void TForm1::imgzoomin(PictureControl* image, QLabel* label) {
-    zoomStep(image, label, 1.25);
+    zoomStep(image, label, view_zoom::kZoomInFactor);
 }
 
 void TForm1::imgzoomout(PictureControl* image, QLabel* label) {
-    zoomStep(image, label, 0.8);
+    zoomStep(image, label, view_zoom::kZoomOutFactor);
 }
 
 void TForm1::SpeedButton8Click() {
