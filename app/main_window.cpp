@@ -36,7 +36,8 @@ TForm1::~TForm1() = default;
 
 void TForm1::FormCreate() {
     setWindowTitle("Mugwarp v3.51");
-    setGeometry(3, 10, 885, 611);
+    resize(885, 611);
+    move(3, 10);  // the frame's corner, title bar included
     QFont formFont("MS Sans Serif");
     formFont.setPixelSize(11);
     setFont(formFont);
