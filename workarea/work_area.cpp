@@ -60,6 +60,7 @@ void TWork_area::FormCreate() {
     Memo1->hide();
 
     BandRect = {};
+    AntsPhase = 128;
     Timer1 = new QTimer(this);
     Timer1->setInterval(1000);
     connect(Timer1, &QTimer::timeout, this, [this] { guarded([this] { Timer1Timer(); }); });
@@ -314,14 +315,3 @@ void TWork_area::tumopic(int, int) {}
 void TWork_area::picsobel() {}
 void TWork_area::twovalue(int) {}
 void TWork_area::WaveWrap(int, int, int) {}
-void TWork_area::Timer2Timer() {}
-void TWork_area::DrawTheRect1() {}
-void TWork_area::RemoveTheRect1() {}
-void TWork_area::RemoveTheRect2() {
-    RemoveTheRect1();
-    BandRect = {};
-}
-void TWork_area::DrawTheBrush() {}
-void TWork_area::RemoveTheBrush() {}
-void TWork_area::DrawTheLine() {}
-void TWork_area::RemoveTheLine() {}

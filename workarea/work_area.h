@@ -7,8 +7,10 @@
 #include <QMdiSubWindow>
 #include <QTimer>
 #include <cstdint>
+#include <vector>
 
 #include "app/shared_state.h"
+#include "workarea/feedback_overlay.h"
 
 class PictureControl;
 class QLabel;
@@ -46,6 +48,8 @@ public:
     IntQuad BandRect;     // x1, y1, x2, y2
     IntQuad PreviewLine;  // x1, y1, x2, y2
     IntPoint LineAnchor;
+    uint8_t AntsPhase = 128;  // one set bit: where the outline's dash pattern starts
+    uint8_t AntsMask = 128;   // one set bit: the outline pixel being drawn
 
     // Mouse dispatch; X and Y are relative to Image1. `buttons` holds every button
     // down during the event (the shift state), `button` the one that changed.
@@ -90,6 +94,8 @@ public:
     void RemoveTheBrush();
     void DrawTheLine();
     void RemoveTheLine();
+    // The marks' widget over the visible area, made on first use.
+    FeedbackOverlay* feedbackOverlay();
 
     // Window-client point of a point relative to Image1.
     QPoint clientPoint(int X, int Y) const;
@@ -112,5 +118,9 @@ private:
     void pan(int X, int Y);
     int paletteIndex() const;
 
+    // Steps the mask and records the outline pixel at window point (X, Y).
+    void AntsPixelProc(int X, int Y, std::vector<BandPixel>& canvas);
+
     bool shown_ = false;
+    FeedbackOverlay* Overlay = nullptr;
 };
