@@ -131,6 +131,23 @@ TEST(MainWindow, WheelZoomsOnlyOverThePicture) {
     MouseOverPicture = 0;
 }
 
+TEST(MainWindow, ZoomStepErasesTheSelectionButKeepsSelecting) {
+    loadTestPicture(patternPicture(605, 469));
+    SelectMode = 1;
+    Work_area->BandRect = {10, 10, 50, 30};
+    Form1->SpeedButton11->setEnabled(true);
+    Form1->Action6->setEnabled(true);
+    Form1->SpeedButton9Click();
+    EXPECT_EQ(Form1->Label1->text(), "125%");
+    EXPECT_EQ(Work_area->BandRect, IntQuad{});
+    EXPECT_FALSE(Form1->SpeedButton11->isEnabled());
+    EXPECT_TRUE(Form1->Action6->isEnabled());
+    EXPECT_EQ(SelectMode, 1);
+    SelectMode = 0;
+    Form1->SpeedButton8Click();
+    EXPECT_EQ(Form1->Label1->text(), "100%");
+}
+
 TEST(MainWindow, AboutBoxShowsWithoutBlocking) {
     ensureWindowsShown();
     Form1->About1->trigger();
