@@ -1,8 +1,22 @@
 #include "effects/disc_runner.h"
 
 #include <cstring>
+#include <stdexcept>
+#include <string>
 
 namespace effects::detail {
+
+void checkDiscArguments(const QImage& picture, int strength, const char* operation) {
+    if (strength < 1) {
+        throw std::invalid_argument(std::string(operation) +
+                                    ": the strength must be at least 1 picture pixel, not " +
+                                    std::to_string(strength));
+    }
+    if (!picture.isNull() && picture.format() != QImage::Format_BGR888) {
+        throw std::invalid_argument(std::string(operation) +
+                                    ": the picture must be in Format_BGR888");
+    }
+}
 
 Box clippedSquare(int64_t x, int64_t y, int64_t reach, int width, int height) {
     Box box;

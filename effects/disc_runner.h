@@ -4,13 +4,14 @@
 // Every source read comes from the picture itself, which stays unchanged until the end;
 // the results go into a buffer covering only the disc's bounding box clipped to the
 // picture, and that box is copied back in one step at the end. The destination pixels
-// are independent of each other, so the columns are shared out between threads, while
+// are independent of each other, so columns or rows are shared out between threads, while
 // the progress steps are all made on the calling thread.
 #pragma once
 
 #include <QImage>
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstdint>
 #include <memory>
 #include <stop_token>
@@ -22,6 +23,15 @@
 #include "effects/raster.h"
 
 namespace effects::detail {
+
+// Rnd: nearest integer, halves to even (the default rounding mode).
+inline int64_t roundHalfEven(long double v) {
+    return static_cast<int64_t>(std::nearbyint(v));
+}
+
+// The disc effects' common argument checks: throws std::invalid_argument, naming
+// `operation`, when strength < 1 or the picture is not in Format_BGR888.
+void checkDiscArguments(const QImage& picture, int strength, const char* operation);
 
 // Inclusive picture rectangle; empty when left > right or top > bottom.
 struct Box {
@@ -78,6 +88,18 @@ inline void setRange(ColumnSpan& span, int which, int64_t lo, int64_t hi, int fi
     span.hi[which] = static_cast<int>(hi);
 }
 
+// An inclusive 64-bit range clamped to [first, last] as ints; false when nothing is left.
+inline bool clipRange(int64_t lo, int64_t hi, int first, int last, int& outLo, int& outHi) {
+    lo = std::max<int64_t>(lo, first);
+    hi = std::min<int64_t>(hi, last);
+    if (lo > hi) {
+        return false;
+    }
+    outLo = static_cast<int>(lo);
+    outHi = static_cast<int>(hi);
+    return true;
+}
+
 // Makes exactly `total` progress steps over a call, spread in proportion to the work done.
 class ProgressPacer {
 public:
@@ -102,6 +124,49 @@ private:
 // How many threads a pass of `pixels` pixels is worth: thread start-up costs about as much
 // as a few thousand bilinear samples.
 int threadsFor(int64_t pixels);
+
+// The visited columns of one picture row: one inclusive range, empty when lo > hi.
+struct RowSpan {
+    int row = 0;
+    int lo = 0;
+    int hi = -1;
+    int64_t pixels() const { return std::max(0, hi - lo + 1); }
+};
+
+// Shares `blocks` independent blocks of work between the calling thread and helper threads:
+// process(block) computes one block, units(block) tells how many of the `allUnits` progress
+// units it stands for. Only the calling thread advances the pacer, between its blocks.
+// `pixels` is the whole pass's pixel count, which decides how many threads it is worth.
+template <class Process, class Units>
+void shareBlocks(size_t blocks, int64_t pixels, int64_t allUnits, const Process& process,
+                 const Units& units, ProgressPacer& pacer) {
+    std::atomic<size_t> nextBlock{0};
+    std::atomic<int64_t> doneUnits{0};
+    auto work = [&](std::stop_token stop, auto&& afterBlock) {
+        while (!stop.stop_requested()) {
+            const size_t block = nextBlock.fetch_add(1, std::memory_order_relaxed);
+            if (block >= blocks) {
+                break;
+            }
+            process(block);
+            doneUnits.fetch_add(units(block), std::memory_order_relaxed);
+            afterBlock();
+        }
+    };
+    std::vector<std::jthread> helpers;
+    const int threads = std::min<int64_t>(threadsFor(pixels), static_cast<int64_t>(blocks));
+    for (int i = 1; i < threads; ++i) {
+        try {
+            helpers.emplace_back([&](std::stop_token stop) { work(stop, [] {}); });
+        } catch (const std::system_error&) {
+            break;  // no more threads to be had: the others do the work
+        }
+    }
+    // A Progress that throws stops the helpers (the jthreads request a stop and join as the
+    // exception leaves) and leaves the picture as it was.
+    work(std::stop_token{},
+         [&] { pacer.reach(doneUnits.load(std::memory_order_relaxed), allUnits); });
+}
 
 // Runs kernel.column(col)(row) for every visited pixel of `spans` and stores the colours
 // in `out`. The kernel is read concurrently and must not change. Columns are taken in
@@ -143,38 +208,38 @@ void runColumns(const std::vector<ColumnSpan>& spans, const Kernel& kernel, BoxB
             }
         }
     };
+    auto units = [&](size_t block) {
+        return static_cast<int64_t>(std::min(kBlock, spans.size() - block * kBlock));
+    };
+    shareBlocks(blocks, pixels, static_cast<int64_t>(spans.size()), processBlock, units, pacer);
+}
 
-    std::atomic<size_t> nextBlock{0};
-    std::atomic<size_t> doneColumns{0};
-    auto work = [&](std::stop_token stop, auto&& afterBlock) {
-        while (!stop.stop_requested()) {
-            const size_t block = nextBlock.fetch_add(1, std::memory_order_relaxed);
-            if (block >= blocks) {
-                break;
+// Runs kernel.row(row)(col) for every visited pixel of `spans`, row by row, and stores the
+// colours in `out`; otherwise as runColumns.
+template <class Kernel>
+void runRows(const std::vector<RowSpan>& spans, const Kernel& kernel, BoxBuffer& out,
+             ProgressPacer& pacer) {
+    constexpr size_t kBlock = 8;
+    const size_t blocks = (spans.size() + kBlock - 1) / kBlock;
+    int64_t pixels = 0;
+    for (const RowSpan& span : spans) {
+        pixels += span.pixels();
+    }
+    auto processBlock = [&](size_t block) {
+        const size_t last = std::min(spans.size(), (block + 1) * kBlock);
+        for (size_t j = block * kBlock; j < last; ++j) {
+            const RowSpan& span = spans[j];
+            const typename Kernel::Row line = kernel.row(span.row);
+            uchar* dst = out.pixel(span.lo, span.row);
+            for (int col = span.lo; col <= span.hi; ++col, dst += 3) {
+                storeColour(dst, line(col));
             }
-            processBlock(block);
-            doneColumns.fetch_add(std::min(kBlock, spans.size() - block * kBlock),
-                                  std::memory_order_relaxed);
-            afterBlock();
         }
     };
-    {
-        std::vector<std::jthread> helpers;
-        const int threads = std::min<int64_t>(threadsFor(pixels), static_cast<int64_t>(blocks));
-        for (int i = 1; i < threads; ++i) {
-            try {
-                helpers.emplace_back([&](std::stop_token stop) { work(stop, [] {}); });
-            } catch (const std::system_error&) {
-                break;  // no more threads to be had: the others do the work
-            }
-        }
-        // The calling thread works too and makes the progress steps between its blocks; a
-        // Progress that throws stops the helpers and leaves the picture as it was.
-        work(std::stop_token{}, [&] {
-            pacer.reach(static_cast<int64_t>(doneColumns.load(std::memory_order_relaxed)),
-                        static_cast<int64_t>(spans.size()));
-        });
-    }  // joins the helpers
+    auto units = [&](size_t block) {
+        return static_cast<int64_t>(std::min(kBlock, spans.size() - block * kBlock));
+    };
+    shareBlocks(blocks, pixels, static_cast<int64_t>(spans.size()), processBlock, units, pacer);
 }
 
 }  // namespace effects::detail

@@ -1,4 +1,4 @@
-// Slow, obviously correct readings of Parts 3.1 and 3.6 for the tests to hold the fast
+// Slow, obviously correct readings of Parts 3.1 to 3.3 and 3.6 for the tests to hold the fast
 // effects against: two full picture copies, QImage::pixel reads and bounds-checked
 // setPixel writes, every loop in the documented order.
 #pragma once
@@ -23,5 +23,23 @@ void pinchSource(int64_t x, int64_t y, int64_t radius, int64_t strength, int64_t
 
 int64_t bulge(QImage& picture, int x, int y, int radius, int strength);
 int64_t pinch(QImage& picture, int x, int y, int radius, int strength);
+
+// Sphericalyouxuan (clockwise) and Sphericalzuoxuan; they return the number of progress
+// steps made. twirlSource gives the source of a pixel off both axes.
+void twirlSource(int64_t x, int64_t y, int64_t radius, int64_t strength, bool clockwise,
+                 int64_t col, int64_t row, double& sx, double& sy);
+int64_t twirl(QImage& picture, int x, int y, int radius, int strength, bool clockwise);
+
+// Verticalpengzhang and Horizontalpengzhang. They return the number of progress steps, or
+// -1 when a pixel inside the picture has no source (a square root argument <= 0), in which
+// case the picture is left as it was, as the fast stretches do.
+int64_t stretchVertical(QImage& picture, int x, int y, int radius, int strength);
+int64_t stretchHorizontal(QImage& picture, int x, int y, int radius, int strength);
+// The moved coordinate of pixel (col, row) under the vertical stretch (its source row).
+double stretchVerticalSourceRow(int64_t x, int64_t y, int64_t radius, int64_t strength, int64_t col,
+                                int64_t row);
+
+// Verticalshousuo and Horizontalshousuo; they return the number of progress steps.
+int64_t squeeze(QImage& picture, int x, int y, int radius, int strength, bool vertical);
 
 }  // namespace reference
