@@ -2,6 +2,8 @@
 
 #include "effects/progress.h"
 #include "effects/spherical.h"
+#include "effects/stretch.h"
+#include "effects/twirl.h"
 
 namespace batch {
 namespace {
@@ -37,6 +39,16 @@ void applyDisc(QImage& picture, std::span<const int> values) {
     effect(picture, values[0], values[1], values[2], values[3], progress);
 }
 
+// The stretches cannot shape a rim when the strength equals the radius.
+template <bool (*stretch)(QImage&, int, int, int, int, effects::Progress&)>
+void applyStretch(QImage& picture, std::span<const int> values) {
+    checkDisc(picture, values);
+    effects::NoProgress progress;
+    if (!stretch(picture, values[0], values[1], values[2], values[3], progress)) {
+        throw OperationError("a stretch needs a strength other than its radius");
+    }
+}
+
 }  // namespace
 
 const std::vector<OperationInfo>& operationTable() {
@@ -49,6 +61,30 @@ const std::vector<OperationInfo>& operationTable() {
          {"X", "Y", "R", "S"},
          "pinch a disc of radius R around (X, Y), strength S",
          applyDisc<effects::pinch>},
+        {"twirl-cw",
+         {"X", "Y", "R", "S"},
+         "twirl a disc of radius R around (X, Y) clockwise, strength S",
+         applyDisc<effects::twirlClockwise>},
+        {"twirl-ccw",
+         {"X", "Y", "R", "S"},
+         "twirl a disc of radius R around (X, Y) anticlockwise, strength S",
+         applyDisc<effects::twirlAnticlockwise>},
+        {"vstretch",
+         {"X", "Y", "R", "S"},
+         "stretch a disc of radius R around (X, Y) vertically, strength S",
+         applyStretch<effects::stretchVertical>},
+        {"vsqueeze",
+         {"X", "Y", "R", "S"},
+         "squeeze a disc of radius R around (X, Y) vertically, strength S",
+         applyDisc<effects::squeezeVertical>},
+        {"hstretch",
+         {"X", "Y", "R", "S"},
+         "stretch a disc of radius R around (X, Y) horizontally, strength S",
+         applyStretch<effects::stretchHorizontal>},
+        {"hsqueeze",
+         {"X", "Y", "R", "S"},
+         "squeeze a disc of radius R around (X, Y) horizontally, strength S",
+         applyDisc<effects::squeezeHorizontal>},
     };
     return table;
 }

@@ -6,6 +6,8 @@
 #include "effects/bilinear_sampler.h"
 #include "effects/progress.h"
 #include "effects/spherical.h"
+#include "effects/stretch.h"
+#include "effects/twirl.h"
 #include "tools/tool_palette.h"
 #include "workarea/picture_control.h"
 #include "workarea/work_area.h"
@@ -25,11 +27,10 @@ private:
     QProgressBar* bar_;
 };
 
-using DiscEffect = void (*)(QImage&, int, int, int, int, effects::Progress&);
-
 // Runs one disc effect centred on picture pixel (X, Y). A strength of 0 (a tiny
 // slider position at a high zoom) cannot shape a sphere: the picture stays as it
 // is, silently, since a held button would otherwise report it every second.
+template <typename DiscEffect>
 void runDiscEffect(PictureControl* image, DiscEffect effect, const QSlider* radiusBar,
                    const QSlider* strengthBar, int X, int Y) {
     if (ZoomPercent <= 0) {
@@ -93,13 +94,31 @@ void TWork_area::Sphericalshousuo(int X, int Y) {
     runDiscEffect(Image1, &effects::pinch, Tools->TrackBar1, Tools->TrackBar2, X, Y);
 }
 
-// Twirls, stretches and squeezes follow with their own pixel work.
-void TWork_area::Sphericalyouxuan(int, int) {}
-void TWork_area::Sphericalzuoxuan(int, int) {}
-void TWork_area::Verticalpengzhang(int, int) {}
-void TWork_area::Verticalshousuo(int, int) {}
-void TWork_area::Horizontalpengzhang(int, int) {}
-void TWork_area::Horizontalshousuo(int, int) {}
+void TWork_area::Sphericalyouxuan(int X, int Y) {
+    runDiscEffect(Image1, &effects::twirlClockwise, Tools->TrackBar3, Tools->TrackBar4, X, Y);
+}
+
+void TWork_area::Sphericalzuoxuan(int X, int Y) {
+    runDiscEffect(Image1, &effects::twirlAnticlockwise, Tools->TrackBar3, Tools->TrackBar4, X, Y);
+}
+
+// A stretch whose rim cannot be computed (strength equal to the radius) reports it
+// by leaving the picture as it is; a held button simply keeps trying.
+void TWork_area::Verticalpengzhang(int X, int Y) {
+    runDiscEffect(Image1, &effects::stretchVertical, Tools->TrackBar1, Tools->TrackBar2, X, Y);
+}
+
+void TWork_area::Verticalshousuo(int X, int Y) {
+    runDiscEffect(Image1, &effects::squeezeVertical, Tools->TrackBar1, Tools->TrackBar2, X, Y);
+}
+
+void TWork_area::Horizontalpengzhang(int X, int Y) {
+    runDiscEffect(Image1, &effects::stretchHorizontal, Tools->TrackBar1, Tools->TrackBar2, X, Y);
+}
+
+void TWork_area::Horizontalshousuo(int X, int Y) {
+    runDiscEffect(Image1, &effects::squeezeHorizontal, Tools->TrackBar1, Tools->TrackBar2, X, Y);
+}
 
 uint32_t TWork_area::xiangsujuhe(double& x, double& y, const QImage& source) const {
     return effects::sampleBilinear(x, y, source);

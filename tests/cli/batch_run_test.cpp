@@ -7,6 +7,10 @@
 
 #include "effects/progress.h"
 #include "effects/spherical.h"
+#include "effects/stretch.h"
+#include "effects/twirl.h"
+
+#include <functional>
 #include "formats/picture_file.h"
 
 namespace {
@@ -76,6 +80,29 @@ TEST_F(BatchRun, AppliesTheOperationAsOftenAsAsked) {
         effects::pinch(expected, 12, 10, 9, 3, progress);
     }
     EXPECT_EQ(formats::readPictureFile(thrice), expected);
+}
+
+TEST_F(BatchRun, EveryDiscOperationRunsItsOwnEffect) {
+    using Effect = std::function<void(QImage&, int, int, int, int, effects::Progress&)>;
+    const std::vector<std::pair<QString, Effect>> operations = {
+        {"twirl-cw", effects::twirlClockwise},    {"twirl-ccw", effects::twirlAnticlockwise},
+        {"vstretch", effects::stretchVertical},   {"vsqueeze", effects::squeezeVertical},
+        {"hstretch", effects::stretchHorizontal}, {"hsqueeze", effects::squeezeHorizontal},
+    };
+    for (const auto& [name, effect] : operations) {
+        const QString output = path("disc.bmp");
+        ASSERT_EQ(run({input, output, name, "20", "14", "12", "5"}).exitCode, 0)
+            << name.toStdString();
+        QImage expected = picture.copy();
+        effects::NoProgress progress;
+        effect(expected, 20, 14, 12, 5, progress);
+        EXPECT_NE(expected, picture) << name.toStdString();
+        EXPECT_EQ(formats::readPictureFile(output), expected) << name.toStdString();
+    }
+    // A stretch with its strength at its radius has no rim: refused, nothing written.
+    const QString flat = path("flat.bmp");
+    EXPECT_EQ(run({input, flat, "vstretch", "20", "14", "6", "6"}).exitCode, 1);
+    EXPECT_FALSE(QFile::exists(flat));
 }
 
 TEST_F(BatchRun, BadArgumentsExitWithUsageAndWriteNothing) {

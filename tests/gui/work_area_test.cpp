@@ -4,16 +4,21 @@
 
 #include <QLabel>
 #include <QProgressBar>
+#include <QRadioButton>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTest>
 #include <QToolButton>
+#include <functional>
+#include <vector>
 
 #include "app/error_box.h"
 #include "app/main_window.h"
 #include "app/shared_state.h"
 #include "effects/progress.h"
 #include "effects/spherical.h"
+#include "effects/stretch.h"
+#include "effects/twirl.h"
 #include "tests/gui/gui_test_support.h"
 #include "tools/tool_palette.h"
 #include "workarea/picture_control.h"
@@ -39,8 +44,9 @@ protected:
     void TearDown() override { setErrorBoxSink({}); }
 
     // The picture after `times` steps of `effect` at `centre` from the current one.
-    static QImage expected(void (*effect)(QImage&, int, int, int, int, effects::Progress&),
-                           QPoint centre, int times, int radius = 100, int strength = 30) {
+    template <typename Effect>
+    static QImage expected(Effect effect, QPoint centre, int times, int radius = 100,
+                           int strength = 30) {
         QImage picture = Work_area->picture().copy();
         effects::NoProgress none;
         for (int i = 0; i < times; ++i) {
@@ -195,4 +201,65 @@ TEST_F(WorkAreaTest, DispatchTableRunsOnlyKnownTools) {
     DistortMode = 1;
     Work_area->distortAt({300, 200});
     EXPECT_NE(Work_area->picture(), before);
+}
+
+TEST_F(WorkAreaTest, TwistButtonsRouteAClickToTheirTwirl) {
+    Tools->TabbedNotebook1->setCurrentIndex(1);
+    Tools->TrackBar3->setValue(120);
+    Tools->TrackBar4->setValue(20);
+    struct Case {
+        QToolButton* button;
+        void (*effect)(QImage&, int, int, int, int, effects::Progress&);
+    };
+    for (const Case& c : {Case{Tools->SpeedButton11, &effects::twirlClockwise},
+                          Case{Tools->SpeedButton12, &effects::twirlAnticlockwise}}) {
+        c.button->click();
+        const QImage want = expected(c.effect, {280, 230}, 1, 120, 20);
+        pressOn(Work_area->Image1, Qt::LeftButton, {280, 230});
+        releaseOn(Work_area->Image1, Qt::LeftButton, {280, 230});
+        EXPECT_EQ(Work_area->picture(), want);
+    }
+    EXPECT_EQ(EffectRadius, 120);
+    EXPECT_EQ(EffectStrength, 20);
+}
+
+TEST_F(WorkAreaTest, DistortModesRouteAClickToStretchAndSqueeze) {
+    Tools->TrackBar2->setValue(40);
+    struct Case {
+        QRadioButton* mode;
+        QToolButton* tool;
+        std::function<void(QImage&, int, int, int, int, effects::Progress&)> effect;
+    };
+    const std::vector<Case> cases = {
+        {Tools->RadioButton2, Tools->SpeedButton1, effects::stretchVertical},
+        {Tools->RadioButton2, Tools->SpeedButton2, effects::squeezeVertical},
+        {Tools->RadioButton3, Tools->SpeedButton1, effects::stretchHorizontal},
+        {Tools->RadioButton3, Tools->SpeedButton2, effects::squeezeHorizontal},
+        {Tools->RadioButton1, Tools->SpeedButton2, effects::pinch},
+    };
+    for (const Case& c : cases) {
+        c.mode->click();
+        c.tool->click();
+        const QImage want = expected(c.effect, {300, 210}, 1, 100, 40);
+        ASSERT_NE(want, Work_area->picture());
+        pressOn(Work_area->Image1, Qt::LeftButton, {300, 210});
+        releaseOn(Work_area->Image1, Qt::LeftButton, {300, 210});
+        EXPECT_EQ(Work_area->picture(), want) << c.mode->text().toStdString();
+    }
+}
+
+TEST_F(WorkAreaTest, StretchAtStrengthEqualToRadiusChangesNothingQuietly) {
+    // At 450 % the positions 10 and 7 both round to 2 picture pixels.
+    Form1->Label1->setText("450%");
+    Work_area->fitPictureToZoom();
+    Tools->RadioButton2->click();
+    Tools->TrackBar1->setValue(10);
+    Tools->TrackBar2->setValue(7);
+    const QImage before = Work_area->picture();
+    Work_area->distortAt({300, 200});
+    EXPECT_EQ(EffectRadius, 2);
+    EXPECT_EQ(EffectStrength, 2);
+    EXPECT_EQ(Work_area->picture(), before);
+    EXPECT_TRUE(errors.isEmpty());
+    Form1->Label1->setText("100%");
 }
