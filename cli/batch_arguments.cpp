@@ -61,7 +61,7 @@ BatchArguments parseBatchArguments(const QStringList& arguments) {
     result.input = words[0];
     result.output = words[1];
     if (!formats::isWritableFileName(result.output)) {
-        refuse(QStringLiteral("cannot write %1: OUTPUT must end in .bmp, .jpg or .jpeg")
+        refuse(QStringLiteral("cannot write %1: OUTPUT must end in .bmp, .jpg, .jpeg, .gif or .wmf")
                    .arg(result.output));
     }
     if (words.size() == 2) {
@@ -97,9 +97,11 @@ BatchArguments parseBatchArguments(const QStringList& arguments) {
 QString usageText() {
     QString text = QStringLiteral(
         "Usage: mugwarp-batch INPUT OUTPUT [OPERATION ARGS...] [--repeat N]\n"
-        "Reads INPUT (BMP or JPEG), applies OPERATION N times (once by default) and writes\n"
-        "OUTPUT as a 24-bit BMP (.bmp) or a JPEG (.jpg, .jpeg). Without an operation the\n"
-        "picture is only converted. Coordinates and sizes are whole picture pixels.\n"
+        "Reads INPUT (BMP, ICO, JPEG, GIF, PNG, TIFF, EPS preview, WMF, EMF), applies\n"
+        "OPERATION N times (once by default) and writes OUTPUT as a 24-bit BMP (.bmp), a\n"
+        "JPEG (.jpg, .jpeg), a 216-colour GIF (.gif) or a placeable metafile (.wmf).\n"
+        "Without an operation the picture is only converted. Coordinates and sizes are\n"
+        "whole picture pixels.\n"
         "Operations:\n");
     for (const OperationInfo& operation : operationTable()) {
         QString line = QStringLiteral("  %1").arg(QString::fromLatin1(operation.name));

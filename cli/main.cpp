@@ -1,6 +1,7 @@
 // mugwarp-batch: the editor's effects and codecs from the command line.
 // Exit status 0 on success, 2 for bad arguments, 1 for any other failure; the output file is
 // written only when everything else succeeded.
+#include <QGuiApplication>
 #include <QImage>
 #include <QStringList>
 #include <cstdio>
@@ -29,6 +30,18 @@ void run(const batch::BatchArguments& arguments) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Metafiles draw their text with the system's fonts, which need an application
+    // object; no window is ever shown, so no display is needed either.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    // Qt's own notes about the missing desktop would spoil the one-line messages.
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& message) {
+        if (type == QtCriticalMsg || type == QtFatalMsg) {
+            std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+        }
+    });
+    QGuiApplication application(argc, argv);
     QStringList words;
     for (int i = 1; i < argc; ++i) {
         words.append(QString::fromLocal8Bit(argv[i]));

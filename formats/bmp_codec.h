@@ -11,9 +11,8 @@ namespace formats {
 // FormatError for an empty picture.
 QByteArray encodeBmp24(const QImage& picture);
 
-// Decodes a BMP file into a Format_BGR888 picture. The header is checked against the size
-// limit, and an uncompressed file against its length, before any pixel is read. Throws
-// FormatError.
+// Decodes a BMP file into a Format_BGR888 picture: the same as readBmp() of
+// format_readers.h, kept for the callers that think of BMP as a codec. Throws FormatError.
 QImage decodeBmp(const QByteArray& data);
 
 }  // namespace formats

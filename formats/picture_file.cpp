@@ -6,8 +6,12 @@
 
 #include "formats/bmp_codec.h"
 #include "formats/format_error.h"
+#include "formats/format_readers.h"
+#include "formats/gif_writer.h"
 #include "formats/jpeg_codec.h"
 #include "formats/picture_limits.h"
+#include "formats/reader_classes.h"
+#include "formats/wmf_writer.h"
 
 namespace formats {
 namespace {
@@ -16,9 +20,46 @@ namespace {
     throw FormatError(message.toStdString());
 }
 
-bool startsWithJpegMarker(const QByteArray& data) {
-    return data.size() >= 3 && static_cast<uchar>(data[0]) == 0xFF &&
-           static_cast<uchar>(data[1]) == 0xD8 && static_cast<uchar>(data[2]) == 0xFF;
+bool startsWith(const QByteArray& data, const char* magic, qsizetype length) {
+    return data.startsWith(QByteArrayView(magic, length));
+}
+
+bool isMetafile(const QByteArray& data) {
+    return startsWith(data, "\xD7\xCD\xC6\x9A", 4) ||  // placeable header
+           startsWith(data, "\x01\x00\x09\x00\x00\x03", 6) ||
+           startsWith(data, "\x02\x00\x09\x00\x00\x03", 6) ||
+           (data.size() >= 44 && startsWith(data, "\x01\x00\x00\x00", 4) &&
+            data.mid(40, 4) == " EMF");
+}
+
+// The reader for a file's first bytes, or nullptr.
+PictureReader readerByContent(const QByteArray& data) {
+    if (startsWith(data, "\xFF\xD8\xFF", 3)) {
+        return &decodeJpeg;
+    }
+    if (data.startsWith("BM")) {
+        return &readBmp;
+    }
+    if (data.startsWith("GIF87a") || data.startsWith("GIF89a")) {
+        return &readGif;
+    }
+    if (startsWith(data, "\x89PNG\r\n\x1a\n", 8)) {
+        return &readPng;
+    }
+    if (startsWith(data, "II*\0", 4) || startsWith(data, "MM\0*", 4)) {
+        return &readTiff;
+    }
+    if (data.size() >= 6 &&
+        (startsWith(data, "\0\0\x01\0", 4) || startsWith(data, "\0\0\x02\0", 4))) {
+        return &readIcon;
+    }
+    if (startsWith(data, "\xC5\xD0\xD3\xC6", 4)) {
+        return &readEps;
+    }
+    if (isMetafile(data)) {
+        return &readMetafile;
+    }
+    return nullptr;
 }
 
 QString lowerSuffix(const QString& path) {
@@ -42,11 +83,8 @@ QImage toPicture24(const QImage& picture) {
 }
 
 QImage decodePicture(const QByteArray& data, const QString& nameForMessages) {
-    if (startsWithJpegMarker(data)) {
-        return decodeJpeg(data);
-    }
-    if (data.startsWith("BM")) {
-        return decodeBmp(data);
+    if (const PictureReader reader = readerByContent(data)) {
+        return reader(data);
     }
     fail(QStringLiteral("%1 is not a picture type Mugwarp can read.").arg(nameForMessages));
 }
@@ -68,7 +106,8 @@ QImage readPictureFile(const QString& path) {
 
 bool isWritableFileName(const QString& path) {
     const QString suffix = lowerSuffix(path);
-    return suffix == u"bmp" || suffix == u"jpg" || suffix == u"jpeg";
+    return suffix == u"bmp" || suffix == u"jpg" || suffix == u"jpeg" || suffix == u"gif" ||
+           suffix == u"wmf";
 }
 
 QByteArray encodeForFileName(const QImage& picture, const QString& path) {
@@ -79,7 +118,14 @@ QByteArray encodeForFileName(const QImage& picture, const QString& path) {
     if (suffix == u"jpg" || suffix == u"jpeg") {
         return encodeJpeg(picture);
     }
-    fail(QStringLiteral("Cannot save %1: Mugwarp writes only .bmp, .jpg and .jpeg files.")
+    if (suffix == u"gif") {
+        return encodeGif(picture);
+    }
+    if (suffix == u"wmf") {
+        return encodeWmf(picture);
+    }
+    fail(QStringLiteral(
+             "Cannot save %1: Mugwarp writes only .bmp, .jpg, .jpeg, .gif and .wmf files.")
              .arg(path));
 }
 

@@ -14,20 +14,22 @@ namespace formats {
 // picture stays null.
 QImage toPicture24(const QImage& picture);
 
-// Decodes a file's bytes by their content: a JPEG start-of-image marker or the "BM" of a
-// Windows bitmap. Anything else throws FormatError saying that nameForMessages is not a
-// picture type Mugwarp can read; reader failures throw FormatError with the reader's message.
+// Decodes a file's bytes by their content: JPEG, BMP, GIF, PNG, TIFF, ICO (and cursors), EPS
+// with a binary header, and placeable, plain or enhanced metafiles. Anything else throws
+// FormatError saying that nameForMessages is not a picture type Mugwarp can read; reader failures
+// throw FormatError with the reader's message.
 QImage decodePicture(const QByteArray& data, const QString& nameForMessages);
 
 // Reads and decodes a picture file. A missing, unreadable or absurdly large file throws
 // FormatError naming the file.
 QImage readPictureFile(const QString& path);
 
-// Whether encodeForFileName() knows the extension of path (.bmp, .jpg, .jpeg, any case).
+// Whether encodeForFileName() knows the extension of path (.bmp, .jpg, .jpeg, .gif, .wmf,
+// any case).
 bool isWritableFileName(const QString& path);
 
-// The file contents for path by its extension: .bmp a 24-bit BMP, .jpg/.jpeg our JPEG. Any
-// other extension throws FormatError.
+// The file contents for path by its extension: .bmp a 24-bit BMP, .jpg/.jpeg our JPEG, .gif
+// the 216-colour GIF, .wmf a placeable metafile. Any other extension throws FormatError.
 QByteArray encodeForFileName(const QImage& picture, const QString& path);
 
 // Writes data to a temporary file beside path and renames it over path only when all of it is

@@ -38,7 +38,7 @@ TEST(PictureFile, ReaderIsChosenByContentNotByName) {
     EXPECT_EQ(fromJpeg.size(), picture.size());
     EXPECT_EQ(fromJpeg.format(), QImage::Format_BGR888);
 
-    for (const QByteArray& other : {QByteArray("GIF89a\x01\x00", 8), QByteArray(), QByteArray("B"),
+    for (const QByteArray& other : {QByteArray("RIFF\x01\x00", 6), QByteArray(), QByteArray("B"),
                                     QByteArray("\xFF\xD8", 2)}) {
         EXPECT_EQ(messageOf([&] { formats::decodePicture(other, "holiday.gif"); }),
                   "holiday.gif is not a picture type Mugwarp can read.");
@@ -64,7 +64,7 @@ TEST(PictureFile, WriterIsChosenByExtension) {
     EXPECT_EQ(formats::encodeForFileName(picture, "/tmp/a.BMP"), formats::encodeBmp24(picture));
     EXPECT_EQ(formats::encodeForFileName(picture, "a.Jpg"), formats::encodeJpeg(picture));
     EXPECT_EQ(formats::encodeForFileName(picture, "dir.bmp/a.jpeg"), formats::encodeJpeg(picture));
-    for (const char* name : {"a.png", "a", "bmp", "a.jpg.gif"}) {
+    for (const char* name : {"a.png", "a", "bmp", "a.gif.png"}) {
         EXPECT_FALSE(formats::isWritableFileName(name)) << name;
         EXPECT_THROW(formats::encodeForFileName(picture, name), formats::FormatError) << name;
     }

@@ -1,0 +1,181 @@
+// The drawing state that WMF and EMF records change and the drawing they do, shared by both
+// record players: mapping from logical units to the picture, the object table, the selected
+// pen, brush and font, colours, saved states and clipping, and the QPainter calls.
+#pragma once
+
+#include <QImage>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPolygonF>
+#include <QRegion>
+#include <QString>
+#include <QTransform>
+#include <optional>
+#include <variant>
+#include <vector>
+
+namespace formats::metafile {
+
+struct PenSpec {
+    uint32_t style = 0;  // PS_* style, end cap and join bits
+    double width = 0;    // logical units; 0 is one device pixel
+    QRgb colour = qRgb(0, 0, 0);
+};
+
+struct BrushSpec {
+    uint32_t style = 0;  // BS_SOLID, BS_NULL, BS_HATCHED, BS_PATTERN/BS_DIBPATTERN
+    QRgb colour = qRgb(255, 255, 255);
+    uint32_t hatch = 0;
+    QImage pattern;
+};
+
+struct FontSpec {
+    int height = 0;      // logical units; negative is the character height, positive the cell's
+    int escapement = 0;  // tenths of a degree
+    int weight = 400;
+    bool italic = false;
+    bool underline = false;
+    bool strikeOut = false;
+    QString face;
+};
+
+// Palettes, regions and other objects we do not draw with still take a slot in the table.
+struct OtherObject {};
+
+using GdiObject = std::variant<OtherObject, PenSpec, BrushSpec, FontSpec>;
+
+enum MapMode : int {
+    kMapText = 1,
+    kMapLoMetric = 2,
+    kMapHiMetric = 3,
+    kMapLoEnglish = 4,
+    kMapHiEnglish = 5,
+    kMapTwips = 6,
+    kMapIsotropic = 7,
+    kMapAnisotropic = 8,
+};
+
+// Text alignment bits.
+constexpr uint32_t kAlignUpdateCp = 1;
+constexpr uint32_t kAlignRight = 2;
+constexpr uint32_t kAlignCenter = 6;
+constexpr uint32_t kAlignBottom = 8;
+constexpr uint32_t kAlignBaseline = 24;
+
+// ExtTextOut options.
+constexpr uint32_t kTextOpaque = 2;
+constexpr uint32_t kTextClipped = 4;
+
+enum class ArcKind { Arc, Chord, Pie };
+
+// The picture pixels a rectangle covers under a mapping, with coordinates kept in int range.
+QRegion pictureRegionOf(const QTransform& transform, const QRectF& rect);
+
+struct DeviceState {
+    int mapMode = kMapText;
+    QPointF windowOrg{0, 0};
+    QPointF windowExt{1, 1};
+    QPointF viewportOrg{0, 0};
+    QPointF viewportExt{1, 1};
+    QTransform world;  // EMF's world transform; identity in WMF
+    PenSpec pen;
+    BrushSpec brush;
+    FontSpec font;
+    QRgb textColour = qRgb(0, 0, 0);
+    QRgb backgroundColour = qRgb(255, 255, 255);
+    bool opaqueBackground = true;
+    uint32_t textAlign = 0;
+    bool winding = false;
+    bool clockwiseArcs = false;
+    QPointF position{0, 0};
+    std::optional<QRegion> clip;  // in picture pixels
+};
+
+class MetafileCanvas {
+public:
+    // `deviceToPicture` takes device units (the pixels of the device the metafile was made for)
+    // to picture pixels; `devicePixelsPerMm` gives the fixed map modes their scale.
+    MetafileCanvas(QImage& picture, const char* formatName, QTransform deviceToPicture,
+                   QPointF devicePixelsPerMm);
+    ~MetafileCanvas();
+    MetafileCanvas(const MetafileCanvas&) = delete;
+    MetafileCanvas& operator=(const MetafileCanvas&) = delete;
+
+    DeviceState& state() { return state_; }
+    const char* formatName() const { return formatName_; }
+
+    // Mapping.
+    void setMapMode(int mode);
+    void setWindowOrg(QPointF origin) { state_.windowOrg = origin; }
+    void setWindowExt(QPointF extent);
+    void setViewportOrg(QPointF origin) { state_.viewportOrg = origin; }
+    void setViewportExt(QPointF extent);
+    QTransform logicalToPicture() const;
+
+    // Object table: `table` slots, indices checked on every use.
+    void resizeObjectTable(qint64 count);
+    qint64 objectTableSize() const { return static_cast<qint64>(objects_.size()); }
+    // Puts the object into the lowest free slot (WMF), growing the table when it is full.
+    void addObject(GdiObject object);
+    void setObject(qint64 index, GdiObject object);  // EMF names the slot
+    void selectObject(qint64 index);
+    void deleteObject(qint64 index);
+    void select(const GdiObject& object);
+
+    void saveState();
+    void restoreState(qint64 which);  // negative: that many back; positive: that saved state
+
+    // Clipping, rectangles in logical units.
+    void intersectClip(const QRectF& rect);
+    void excludeClip(const QRectF& rect);
+    void setClip(std::optional<QRegion> pictureRegion) { state_.clip = std::move(pictureRegion); }
+    // Modes 1 and, 2 or, 3 xor, 4 difference, anything else copy.
+    void combineClip(const QRegion& pictureRegion, int mode);
+    void offsetClip(QPointF logicalOffset);
+
+    // Drawing in logical units with the selected pen and brush.
+    void moveTo(QPointF point) { state_.position = point; }
+    void lineTo(QPointF point);
+    void polyline(const QPolygonF& points);
+    void polylineTo(const QPolygonF& points);
+    void polygons(const std::vector<QPolygonF>& polygons);
+    void bezier(const QPolygonF& points, bool fromPosition);
+    void rectangle(const QRectF& rect);
+    void roundRectangle(const QRectF& rect, QSizeF corner);
+    void ellipse(const QRectF& rect);
+    void arc(const QRectF& rect, QPointF start, QPointF end, ArcKind kind);
+    void fillRect(const QRectF& rect, const QBrush& brush);
+    void patternFill(const QRectF& rect, uint32_t rasterOp);
+    void setPixel(QPointF point, QRgb colour);
+    void path(const QPainterPath& path, bool fill, bool stroke);
+    // Source rectangle in bitmap pixels measured from the top.
+    void image(const QRectF& target, const QImage& image, const QRectF& source, uint32_t rasterOp);
+    // Text at a reference point; `advances` (logical units) place each character when given.
+    void text(QPointF reference, const QString& text, const std::vector<double>& advances,
+              uint32_t options, const std::optional<QRectF>& rect);
+
+    // Path brackets: between begin and end, drawing adds to the path instead of painting.
+    void beginPath();
+    void endPath();
+    void closeFigure();
+    void drawFinishedPath(bool fill, bool stroke);
+    void clipToFinishedPath(int mode);
+
+private:
+    void prepare();
+    QPen currentPen() const;
+    void fillAndStroke(const QPainterPath& path, bool fill, bool stroke);
+
+    QImage& picture_;
+    const char* formatName_;
+    QTransform deviceToPicture_;
+    QPointF devicePixelsPerMm_;
+    QPainter painter_;
+    DeviceState state_;
+    std::vector<std::optional<GdiObject>> objects_;
+    std::vector<DeviceState> saved_;
+    std::optional<QPainterPath> path_;  // in picture pixels, while a bracket is open
+    QPainterPath finishedPath_;
+};
+
+}  // namespace formats::metafile

@@ -1,0 +1,24 @@
+// Readers of Windows metafiles: the 16-bit WMF (placeable, or plain) and the enhanced EMF. Both
+// play the metafile's drawing records with QPainter onto a white Format_BGR888 picture of the
+// metafile's own size and throw FormatError with a one-line message on bad data.
+//
+// Text records need fonts, which Qt provides only while a QGuiApplication exists: with one the
+// text is drawn, without one a metafile that draws text is refused with a FormatError.
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+
+namespace formats {
+
+// The picture size of a placeable WMF is its bounding box converted from its units per inch to
+// 96 pixels per inch. A plain WMF carries no units: its size is the window extent that its
+// records set, taken in hundredths of a millimetre (what office producers write) unless the
+// metafile sets a map mode with fixed units.
+QImage readWindowsMetafile(const QByteArray& data);
+
+// The picture size of an EMF is its frame (hundredths of a millimetre) at 96 pixels per inch;
+// the frame is mapped onto the whole picture.
+QImage readEnhancedMetafile(const QByteArray& data);
+
+}  // namespace formats

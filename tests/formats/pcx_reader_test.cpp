@@ -1,0 +1,116 @@
+// The PCX reader on files from another program and on files built here for each layout.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <array>
+#include <initializer_list>
+
+#include "formats/format_error.h"
+#include "formats/pcx_reader.h"
+#include "test_pictures.h"
+
+namespace {
+
+using formats::readPcx;
+using Rgb = std::array<int, 3>;
+
+QByteArray load(const char* name) {
+    QFile file(formats_test::dataFile(name));
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << name;
+    return file.readAll();
+}
+
+Rgb rgbAt(const QImage& picture, int x, int y) {
+    const uchar* at = picture.constScanLine(y) + 3 * x;
+    return {at[2], at[1], at[0]};
+}
+
+QByteArray bytes(std::initializer_list<int> values) {
+    QByteArray result;
+    for (int value : values) {
+        result.append(static_cast<char>(value));
+    }
+    return result;
+}
+
+// A 128-byte header; `palette` fills the 16 header colours.
+QByteArray pcx(int bits, int planes, int width, int height, int lineBytes, bool runLength,
+               const QByteArray& palette = {}) {
+    QByteArray header(128, '\0');
+    header[0] = 0x0a;
+    header[1] = 5;
+    header[2] = runLength ? 1 : 0;
+    header[3] = static_cast<char>(bits);
+    header[8] = static_cast<char>(width - 1);
+    header[9] = static_cast<char>((width - 1) >> 8);
+    header[10] = static_cast<char>(height - 1);
+    header[11] = static_cast<char>((height - 1) >> 8);
+    header.replace(16, palette.size(), palette);
+    header[65] = static_cast<char>(planes);
+    header[66] = static_cast<char>(lineBytes);
+    return header;
+}
+
+TEST(PcxReader, ReadsFilesOfAnotherProgramLikeImageMagick) {
+    // Values from ImageMagick's decode of the same files.
+    const QImage colour = readPcx(load("im-b.pcx"));
+    ASSERT_EQ(colour.size(), QSize(200, 150));
+    EXPECT_EQ(rgbAt(colour, 0, 0), (Rgb{59, 36, 4}));
+    EXPECT_EQ(rgbAt(colour, 100, 75), (Rgb{138, 115, 80}));
+    EXPECT_EQ(rgbAt(colour, 199, 149), (Rgb{217, 214, 217}));
+    const QImage indexed = readPcx(load("im-b-8bit.pcx"));
+    ASSERT_EQ(indexed.size(), QSize(200, 150));
+    EXPECT_EQ(rgbAt(indexed, 0, 0), (Rgb{56, 36, 7}));
+    EXPECT_EQ(rgbAt(indexed, 100, 75), (Rgb{137, 113, 78}));
+    EXPECT_EQ(rgbAt(indexed, 199, 149), (Rgb{220, 212, 212}));
+}
+
+TEST(PcxReader, ReadsPlanarIndexedLayouts) {
+    // One bit, one plane, palette left empty: black and white. 0xc1 is a run of one.
+    const QImage mono = readPcx(pcx(1, 1, 3, 1, 2, true) + bytes({0xc1, 0xa0, 0x00}));
+    EXPECT_EQ(rgbAt(mono, 0, 0), (Rgb{255, 255, 255}));
+    EXPECT_EQ(rgbAt(mono, 1, 0), (Rgb{0, 0, 0}));
+    EXPECT_EQ(rgbAt(mono, 2, 0), (Rgb{255, 255, 255}));
+    // Four planes of one bit: the first plane holds the lowest bit of the index.
+    QByteArray palette(48, '\0');
+    palette[5 * 3] = 50;        // colour 5 = (50, 0, 0)
+    palette[10 * 3 + 1] = 100;  // colour 10 = (0, 100, 0)
+    const QImage planes =
+        readPcx(pcx(1, 4, 2, 1, 2, false, palette) + bytes({0x80, 0, 0x40, 0, 0x80, 0, 0x40, 0}));
+    EXPECT_EQ(rgbAt(planes, 0, 0), (Rgb{50, 0, 0}));
+    EXPECT_EQ(rgbAt(planes, 1, 0), (Rgb{0, 100, 0}));
+}
+
+TEST(PcxReader, ReadsEndPaletteAndThreePlanesWithRunsAcrossLines) {
+    QByteArray end = bytes({12});
+    for (int i = 0; i < 256; ++i) {
+        end += bytes({i, 255 - i, 7});
+    }
+    const QImage indexed = readPcx(pcx(8, 1, 2, 2, 2, true) + bytes({0xc3, 9, 0xc1, 200}) + end);
+    EXPECT_EQ(rgbAt(indexed, 1, 0), (Rgb{9, 246, 7}));
+    EXPECT_EQ(rgbAt(indexed, 0, 1), (Rgb{9, 246, 7}));
+    EXPECT_EQ(rgbAt(indexed, 1, 1), (Rgb{200, 55, 7}));
+    const QImage colour = readPcx(pcx(8, 3, 1, 2, 1, true) + bytes({0xc6, 33}));
+    EXPECT_EQ(rgbAt(colour, 0, 1), (Rgb{33, 33, 33}));
+    const QImage planes = readPcx(pcx(8, 3, 2, 1, 2, false) + bytes({1, 2, 3, 4, 5, 6}));
+    EXPECT_EQ(rgbAt(planes, 1, 0), (Rgb{2, 4, 6}));
+}
+
+TEST(PcxReader, RefusesBrokenFiles) {
+    const QByteArray good = pcx(8, 3, 2, 1, 2, false) + bytes({1, 2, 3, 4, 5, 6});
+    ASSERT_NO_THROW(readPcx(good));
+    EXPECT_THROW(readPcx(good.left(100)), formats::FormatError);
+    EXPECT_THROW(readPcx(good.left(good.size() - 1)), formats::FormatError);
+    QByteArray wrongMagic = good;
+    wrongMagic[0] = 0x0b;
+    EXPECT_THROW(readPcx(wrongMagic), formats::FormatError);
+    EXPECT_THROW(readPcx(pcx(8, 2, 2, 1, 2, false) + QByteArray(4, '\0')), formats::FormatError);
+    EXPECT_THROW(readPcx(pcx(8, 3, 2, 1, 1, false) + QByteArray(6, '\0')), formats::FormatError);
+    EXPECT_THROW(readPcx(pcx(8, 3, 30001, 1, 30001 & 0xffff, true)), formats::FormatError);
+    QByteArray huge = pcx(8, 1, 20000, 20000, 0, true);
+    huge[66] = static_cast<char>(20000 & 0xff);
+    huge[67] = static_cast<char>(20000 >> 8);
+    EXPECT_THROW(readPcx(huge + bytes({0xff, 0})), formats::FormatError);
+}
+
+}  // namespace

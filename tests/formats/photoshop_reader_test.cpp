@@ -1,0 +1,105 @@
+// The Photoshop reader on a file from another program and on files built here per mode.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <array>
+
+#include "formats/format_error.h"
+#include "formats/photoshop_reader.h"
+#include "test_pictures.h"
+
+namespace {
+
+using formats::readPhotoshop;
+using Rgb = std::array<int, 3>;
+
+QByteArray load(const char* name) {
+    QFile file(formats_test::dataFile(name));
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << name;
+    return file.readAll();
+}
+
+Rgb rgbAt(const QImage& picture, int x, int y) {
+    const uchar* at = picture.constScanLine(y) + 3 * x;
+    return {at[2], at[1], at[0]};
+}
+
+QByteArray big(uint32_t value, int size) {
+    QByteArray bytes(size, '\0');
+    for (int i = 0; i < size; ++i) {
+        bytes[i] = static_cast<char>(value >> (8 * (size - 1 - i)));
+    }
+    return bytes;
+}
+
+// Header, colour mode data, empty resources and layers, then compression and `pixels`.
+QByteArray psd(int channels, int width, int height, int depth, int mode, int compression,
+               const QByteArray& pixels, const QByteArray& modeData = {}) {
+    return "8BPS" + big(1, 2) + QByteArray(6, '\0') + big(channels, 2) + big(height, 4) +
+           big(width, 4) + big(depth, 2) + big(mode, 2) + big(modeData.size(), 4) + modeData +
+           big(0, 4) + big(0, 4) + big(compression, 2) + pixels;
+}
+
+TEST(PhotoshopReader, ReadsFileOfAnotherProgramLikeImageMagick) {
+    // Values from ImageMagick's decode of the same file.
+    const QImage picture = readPhotoshop(load("im-b.psd"));
+    ASSERT_EQ(picture.size(), QSize(200, 150));
+    EXPECT_EQ(rgbAt(picture, 0, 0), (Rgb{59, 36, 4}));
+    EXPECT_EQ(rgbAt(picture, 100, 75), (Rgb{138, 115, 80}));
+    EXPECT_EQ(rgbAt(picture, 199, 149), (Rgb{217, 214, 217}));
+}
+
+TEST(PhotoshopReader, ReadsTheColourModes) {
+    // RGB with a fourth (alpha) channel that is left out.
+    const QImage rgb =
+        readPhotoshop(psd(4, 2, 1, 8, 3, 0, QByteArray("\x01\x02\x03\x04\x05\x06\xff\xff", 8)));
+    EXPECT_EQ(rgbAt(rgb, 1, 0), (Rgb{2, 4, 6}));
+    // 16-bit grey: the high byte.
+    EXPECT_EQ(rgbAt(readPhotoshop(psd(1, 1, 1, 16, 1, 0, QByteArray("\x9a\xbc", 2))), 0, 0),
+              (Rgb{0x9a, 0x9a, 0x9a}));
+    // Indexed: the mode data holds 256 reds, then greens, then blues.
+    QByteArray palette(768, '\0');
+    palette[3] = 10;
+    palette[256 + 3] = 20;
+    palette[512 + 3] = 30;
+    EXPECT_EQ(rgbAt(readPhotoshop(psd(1, 1, 1, 8, 2, 0, "\x03", palette)), 0, 0),
+              (Rgb{10, 20, 30}));
+    // CMYK stores 255 minus the ink: no cyan, full magenta, half yellow, no black.
+    EXPECT_EQ(rgbAt(readPhotoshop(psd(4, 1, 1, 8, 4, 0, QByteArray("\xff\x00\x80\xff", 4))), 0, 0),
+              (Rgb{255, 0, 128}));
+    // Bitmap mode: 1 is black.
+    const QImage bits = readPhotoshop(psd(1, 2, 1, 1, 0, 0, "\x80"));
+    EXPECT_EQ(rgbAt(bits, 0, 0), (Rgb{0, 0, 0}));
+    EXPECT_EQ(rgbAt(bits, 1, 0), (Rgb{255, 255, 255}));
+}
+
+TEST(PhotoshopReader, ReadsPackBitsRows) {
+    // Grey, 3 x 2: row lengths 2 and 4; a repeat of 3, then a literal of 3.
+    const QImage grey = readPhotoshop(
+        psd(1, 3, 2, 8, 1, 1, big(2, 2) + big(4, 2) + QByteArray("\xfe\x07\x02\x01\x02\x03", 6)));
+    EXPECT_EQ(rgbAt(grey, 2, 0), (Rgb{7, 7, 7}));
+    EXPECT_EQ(rgbAt(grey, 2, 1), (Rgb{3, 3, 3}));
+}
+
+TEST(PhotoshopReader, RefusesBrokenFiles) {
+    const QByteArray good = psd(3, 1, 1, 8, 3, 0, "abc");
+    ASSERT_NO_THROW(readPhotoshop(good));
+    EXPECT_THROW(readPhotoshop(good.left(good.size() - 1)), formats::FormatError);
+    EXPECT_THROW(readPhotoshop("8BPX" + good.mid(4)), formats::FormatError);
+    EXPECT_THROW(readPhotoshop(psd(2, 1, 1, 8, 3, 0, "abc")), formats::FormatError);
+    EXPECT_THROW(readPhotoshop(psd(3, 1, 1, 8, 9, 0, "abc")), formats::FormatError);  // Lab
+    EXPECT_THROW(readPhotoshop(psd(3, 1, 1, 8, 3, 2, "abc")), formats::FormatError);
+    EXPECT_THROW(readPhotoshop(psd(3, 100000, 1, 8, 3, 0, "abc")), formats::FormatError);
+    EXPECT_THROW(readPhotoshop(psd(1, 1, 1, 8, 2, 0, "\x03", QByteArray(10, '\0'))),
+                 formats::FormatError);  // palette too short
+    // A section length beyond the end, row lengths beyond the data, a run past the row.
+    QByteArray lying = good;
+    lying.replace(26, 4, big(0x7fffffff, 4));
+    EXPECT_THROW(readPhotoshop(lying), formats::FormatError);
+    EXPECT_THROW(readPhotoshop(psd(1, 3, 1, 8, 1, 1, big(900, 2) + "\x02\x01\x02\x03")),
+                 formats::FormatError);
+    EXPECT_THROW(readPhotoshop(psd(1, 3, 1, 8, 1, 1, big(2, 2) + "\xfb\x07")),
+                 formats::FormatError);
+}
+
+}  // namespace
