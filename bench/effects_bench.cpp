@@ -3,33 +3,18 @@
 #include <benchmark/benchmark.h>
 
 #include <QImage>
-#include <cstdint>
 
+#include "bench/bench_pictures.h"
 #include "effects/progress.h"
 #include "effects/spherical.h"
 
 namespace {
 
-constexpr int kWidth = 4000;
-constexpr int kHeight = 3000;
-
-// A busy photograph stand-in: every channel varies from pixel to pixel, so no blend is
-// between equal neighbours.
-QImage photograph() {
-    QImage picture(kWidth, kHeight, QImage::Format_BGR888);
-    uint32_t state = 12345;
-    for (int row = 0; row < kHeight; ++row) {
-        uchar* line = picture.scanLine(row);
-        for (int i = 0; i < 3 * kWidth; ++i) {
-            state = state * 1664525u + 1013904223u;
-            line[i] = static_cast<uchar>((i / 3 + row) / 4 + (state >> 28));
-        }
-    }
-    return picture;
-}
+constexpr int kWidth = bench::kPhotoWidth;
+constexpr int kHeight = bench::kPhotoHeight;
 
 void BM_PictureCopy(benchmark::State& state) {
-    const QImage picture = photograph();
+    const QImage picture = bench::photograph();
     for (auto _ : state) {
         QImage copy = picture.copy();
         benchmark::DoNotOptimize(copy.constBits());
@@ -39,7 +24,7 @@ BENCHMARK(BM_PictureCopy)->Unit(benchmark::kMillisecond);
 
 template <void (*Effect)(QImage&, int, int, int, int, effects::Progress&)>
 void discStep(benchmark::State& state) {
-    QImage picture = photograph();
+    QImage picture = bench::photograph();
     const int radius = static_cast<int>(state.range(0));
     const int strength = radius * 2 / 3;  // 333 for radius 500, the palette's largest "Cur."
     effects::NoProgress progress;

@@ -27,19 +27,14 @@ uint32_t sampleThin(double& x, double& y, const detail::Raster& source) {
     const int top = static_cast<int>(std::trunc(y));
     const int right = std::min(left + 1, w - 1);
     const int bottom = std::min(top + 1, h - 1);
-    const long double truncX = left;
-    const long double truncY = top;
-    const long double leftWeight = truncX + 1 - x;
-    const long double rightWeight = x - truncX;
-    const long double topWeight = truncY + 1 - y;
-    const long double bottomWeight = y - truncY;
+    const ExactWeights weight = exactWeights(x, y, left, top);
     uint32_t channel[3];
     for (int i = 0; i < 3; ++i) {
         const long double leftColumn =
-            source.pixel(left, top)[i] * topWeight + source.pixel(left, bottom)[i] * bottomWeight;
-        const long double rightColumn =
-            source.pixel(right, top)[i] * topWeight + source.pixel(right, bottom)[i] * bottomWeight;
-        channel[i] = detail::roundChannel(leftColumn * leftWeight + rightColumn * rightWeight);
+            source.pixel(left, top)[i] * weight.top + source.pixel(left, bottom)[i] * weight.bottom;
+        const long double rightColumn = source.pixel(right, top)[i] * weight.top +
+                                        source.pixel(right, bottom)[i] * weight.bottom;
+        channel[i] = detail::roundChannel(leftColumn * weight.left + rightColumn * weight.right);
     }
     return colour::make(channel[2], channel[1], channel[0]);
 }

@@ -100,6 +100,64 @@ inline bool clipRange(int64_t lo, int64_t hi, int first, int last, int& outLo, i
     return true;
 }
 
+// The columns of a disc's quadrant passes: x − radius + 1 .. x + radius − 1 inside the box,
+// centre column excluded, in increasing order. rowsOf(col, span) fills in a column's rows;
+// columns left without any are dropped.
+template <class RowsOf>
+std::vector<ColumnSpan> quadrantColumnSpans(int64_t x, int64_t radius, const Box& box,
+                                            const RowsOf& rowsOf) {
+    std::vector<ColumnSpan> spans;
+    int first;
+    int last;
+    if (!clipRange(x - radius + 1, x + radius - 1, box.left, box.right, first, last)) {
+        return spans;
+    }
+    spans.reserve(static_cast<size_t>(last - first + 1));
+    for (int col = first; col <= last; ++col) {
+        if (col == x) {
+            continue;
+        }
+        ColumnSpan span;
+        span.col = col;
+        rowsOf(col, span);
+        if (span.pixels() > 0) {
+            spans.push_back(span);
+        }
+    }
+    return spans;
+}
+
+// The axis passes' pixels inside the box: visit(col) for row y's columns x − radius + 1 ..
+// x + radius − 1, the centre excluded.
+template <class Visit>
+void forCentreRow(const Box& box, int64_t x, int64_t y, int64_t radius, const Visit& visit) {
+    int lo;
+    int hi;
+    if (y >= box.top && y <= box.bottom &&
+        clipRange(x - radius + 1, x + radius - 1, box.left, box.right, lo, hi)) {
+        for (int col = lo; col <= hi; ++col) {
+            if (col != x) {
+                visit(col);
+            }
+        }
+    }
+}
+
+// The same for column x: visit(row) for rows y − radius + 1 .. y + radius − 1 but y.
+template <class Visit>
+void forCentreColumn(const Box& box, int64_t x, int64_t y, int64_t radius, const Visit& visit) {
+    int lo;
+    int hi;
+    if (x >= box.left && x <= box.right &&
+        clipRange(y - radius + 1, y + radius - 1, box.top, box.bottom, lo, hi)) {
+        for (int row = lo; row <= hi; ++row) {
+            if (row != y) {
+                visit(row);
+            }
+        }
+    }
+}
+
 // Makes exactly `total` progress steps over a call, spread in proportion to the work done.
 class ProgressPacer {
 public:
@@ -120,6 +178,22 @@ private:
     int64_t total_;
     int64_t emitted_ = 0;
 };
+
+// The frame of one disc step over `box`: passes(source, out) write the changed pixels into a
+// buffer over the box, reading the picture, which stays unchanged until the buffer is copied
+// back at the end. An empty box changes nothing. Either way all progress steps are made.
+template <class Passes>
+void runInBox(QImage& picture, const Box& box, ProgressPacer& pacer, const Passes& passes) {
+    if (box.empty()) {
+        pacer.finish();
+        return;
+    }
+    const Raster source(picture);
+    BoxBuffer out(picture, box);
+    passes(source, out);
+    pacer.finish();
+    out.commit(picture);
+}
 
 // How many threads a pass of `pixels` pixels is worth: thread start-up costs about as much
 // as a few thousand bilinear samples.

@@ -84,20 +84,29 @@ inline const uchar* clampPosition(double& x, double& y, const Raster& source, in
     return source.pixel(left, top);
 }
 
+// The blend weights of position (x, y) in long double, from its truncated column `left`
+// and row `top`, as the exact blends use them.
+struct ExactWeights {
+    long double left;
+    long double right;
+    long double top;
+    long double bottom;
+};
+inline ExactWeights exactWeights(double x, double y, int left, int top) {
+    const long double truncX = left;
+    const long double truncY = top;
+    return {truncX + 1 - x, x - truncX, truncY + 1 - y, y - truncY};
+}
+
 // Step 4 for channel byte i, in long double exactly as written. tl points at the top-left
 // pixel, the bottom row is `stride` bytes further on.
 inline uint32_t blendChannelExact(const uchar* tl, qsizetype stride, int i, double x, double y,
                                   int left, int top) {
-    const long double truncX = left;
-    const long double truncY = top;
-    const long double leftWeight = truncX + 1 - x;
-    const long double rightWeight = x - truncX;
-    const long double topWeight = truncY + 1 - y;
-    const long double bottomWeight = y - truncY;
+    const ExactWeights weight = exactWeights(x, y, left, top);
     const uchar* bl = tl + stride;
-    const long double leftColumn = tl[i] * topWeight + bl[i] * bottomWeight;
-    const long double rightColumn = tl[i + 3] * topWeight + bl[i + 3] * bottomWeight;
-    return roundChannel(leftColumn * leftWeight + rightColumn * rightWeight);
+    const long double leftColumn = tl[i] * weight.top + bl[i] * weight.bottom;
+    const long double rightColumn = tl[i + 3] * weight.top + bl[i + 3] * weight.bottom;
+    return roundChannel(leftColumn * weight.left + rightColumn * weight.right);
 }
 
 // The reference form of the whole sampler, long double throughout. The tests hold the fast

@@ -24,6 +24,15 @@ inline Sphere sphereOf(int64_t radius, int64_t strength) {
     return {a, a - strength};
 }
 
+// The colour of a kernel column's pixel in `row`: the sampler at column.sourceOf(row).
+template <class Column>
+uint32_t sampleSourceOf(const Column& column, int row) {
+    double sx;
+    double sy;
+    column.sourceOf(row, sx, sy);
+    return sample(sx, sy, *column.source);
+}
+
 // Bulge of one destination pixel: the source lies on the line from the centre through the
 // pixel, at k / √(a² − r²) of its distance.
 struct BulgeKernel {
@@ -48,12 +57,7 @@ struct BulgeKernel {
             sx = static_cast<double>(x - kDx / q);
             sy = static_cast<double>(y - k * dy / q);
         }
-        uint32_t operator()(int row) const {
-            double sx;
-            double sy;
-            sourceOf(row, sx, sy);
-            return sample(sx, sy, *source);
-        }
+        uint32_t operator()(int row) const { return sampleSourceOf(*this, row); }
     };
 
     Column column(int col) const {
@@ -64,8 +68,11 @@ struct BulgeKernel {
     }
 };
 
-// Pinch of one destination pixel: f = k·a / (ρx·ρy), with ρy looked up per row.
-struct PinchKernel {
+// The pinch's factor f = k·a / (ρx·ρy), with ρy looked up per row, applied to the pixel's
+// offset from the centre: to both coordinates for the spherical pinch, to one only for the
+// squeezes. A coordinate that does not move is the pixel's own.
+template <bool kMovesColumn, bool kMovesRow>
+struct PinchFactorKernel {
     const Raster* source;
     long double ka;
     long double k2;
@@ -81,34 +88,27 @@ struct PinchKernel {
         long double rhoX = 0;
         long double ka = 0;
         int64_t dx = 0;
+        int64_t col = 0;
         long double x = 0;
         int64_t y = 0;
 
         void sourceOf(int row, double& sx, double& sy) const {
             const int64_t dy = y - row;
             const long double f = ka / (rhoX * rhoYOfRow[row - rowBase]);
-            sx = static_cast<double>(x - dx * f);
-            sy = static_cast<double>(y - dy * f);
+            sx = kMovesColumn ? static_cast<double>(x - dx * f) : static_cast<double>(col);
+            sy = kMovesRow ? static_cast<double>(y - dy * f) : static_cast<double>(row);
         }
-        uint32_t operator()(int row) const {
-            double sx;
-            double sy;
-            sourceOf(row, sx, sy);
-            return sample(sx, sy, *source);
-        }
+        uint32_t operator()(int row) const { return sampleSourceOf(*this, row); }
     };
 
     Column column(int col) const {
         const int64_t dx = x - col;
-        return {source,
-                rhoYOfRow,
-                rowBase,
-                std::sqrt(k2 + static_cast<long double>(dx * dx)),
-                ka,
-                dx,
-                static_cast<long double>(x),
+        return {source, rhoYOfRow, rowBase, std::sqrt(k2 + static_cast<long double>(dx * dx)),
+                ka,     dx,        col,     static_cast<long double>(x),
                 y};
     }
 };
+
+using PinchKernel = PinchFactorKernel<true, true>;
 
 }  // namespace effects::detail

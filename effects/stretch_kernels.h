@@ -90,52 +90,8 @@ struct HorizontalStretchKernel {
     }
 };
 
-// The squeezes: the pinch's factor f = k·a / (ρx·ρy) applied to one offset only.
+// The squeezes: the pinch's factor applied to the row (vertical) or the column only.
 template <bool kVertical>
-struct SqueezeKernel {
-    const Raster* source;
-    long double ka;
-    long double k2;
-    int64_t x;
-    int64_t y;
-    const long double* rhoYOfRow;  // indexed by picture row - rowBase
-    int rowBase;
-
-    struct Column {
-        const Raster* source = nullptr;
-        const long double* rhoYOfRow = nullptr;
-        int rowBase = 0;
-        long double rhoX = 0;
-        long double ka = 0;
-        int64_t dx = 0;
-        int64_t col = 0;
-        long double x = 0;
-        int64_t y = 0;
-
-        void sourceOf(int row, double& sx, double& sy) const {
-            const long double f = ka / (rhoX * rhoYOfRow[row - rowBase]);
-            if constexpr (kVertical) {
-                sx = static_cast<double>(col);
-                sy = static_cast<double>(y - (y - row) * f);
-            } else {
-                sx = static_cast<double>(x - dx * f);
-                sy = static_cast<double>(row);
-            }
-        }
-        uint32_t operator()(int row) const {
-            double sx;
-            double sy;
-            sourceOf(row, sx, sy);
-            return sample(sx, sy, *source);
-        }
-    };
-
-    Column column(int col) const {
-        const int64_t dx = x - col;
-        return {source, rhoYOfRow, rowBase, std::sqrt(k2 + static_cast<long double>(dx * dx)),
-                ka,     dx,        col,     static_cast<long double>(x),
-                y};
-    }
-};
+using SqueezeKernel = PinchFactorKernel<!kVertical, kVertical>;
 
 }  // namespace effects::detail

@@ -143,30 +143,20 @@ void axisPasses(const TwirlProfile& profile, long double turn, int64_t X, int64_
         detail::storeColour(out.pixel(static_cast<int>(col), static_cast<int>(row)),
                             detail::sample(sx, sy, source));
     };
-    int lo;
-    int hi;
-    if (Y >= box.top && Y <= box.bottom) {
-        if (detail::clipRange(X - R + 1, X + R - 1, box.left, box.right, lo, hi)) {
-            for (int64_t col = lo; col <= hi; ++col) {
-                if (col > X) {
-                    put(col, Y, col, Y - turn * profile.at(col - X));
-                } else if (col < X) {
-                    put(col, Y, col, Y + turn * profile.at(X - col));
-                }
-            }
+    detail::forCentreRow(box, X, Y, R, [&](int col) {
+        if (col > X) {
+            put(col, Y, col, Y - turn * profile.at(col - X));
+        } else {
+            put(col, Y, col, Y + turn * profile.at(X - col));
         }
-    }
-    if (X >= box.left && X <= box.right) {
-        if (detail::clipRange(Y - R + 1, Y + R - 1, box.top, box.bottom, lo, hi)) {
-            for (int64_t row = lo; row <= hi; ++row) {
-                if (row > Y) {
-                    put(X, row, X + turn * profile.at(row - Y), row);
-                } else if (row < Y) {
-                    put(X, row, X - turn * profile.at(Y - row), row);
-                }
-            }
+    });
+    detail::forCentreColumn(box, X, Y, R, [&](int row) {
+        if (row > Y) {
+            put(X, row, X + turn * profile.at(row - Y), row);
+        } else {
+            put(X, row, X - turn * profile.at(Y - row), row);
         }
-    }
+    });
 }
 
 void twirl(QImage& picture, int x, int y, int radius, int strength, Progress& progress,
@@ -181,16 +171,10 @@ void twirl(QImage& picture, int x, int y, int radius, int strength, Progress& pr
     const TwirlProfile profile = TwirlProfile::of(R, strength);
     detail::ProgressPacer pacer(progress, 4 * (R - 1));
     const detail::Box box = detail::clippedSquare(X, Y, R - 1, picture.width(), picture.height());
-    if (box.empty()) {
-        pacer.finish();
-        return;
-    }
-    const Raster source(picture);
-    BoxBuffer out(picture, box);
-    quadrantPasses(columnPairs(X, Y, R, box), profile, turn, X, Y, source, out, pacer);
-    axisPasses(profile, turn, X, Y, R, source, out);
-    pacer.finish();
-    out.commit(picture);
+    detail::runInBox(picture, box, pacer, [&](const Raster& source, BoxBuffer& out) {
+        quadrantPasses(columnPairs(X, Y, R, box), profile, turn, X, Y, source, out, pacer);
+        axisPasses(profile, turn, X, Y, R, source, out);
+    });
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
-// Slow, obviously correct readings of Parts 3.1 to 3.3 and 3.6 for the tests to hold the fast
-// effects against: two full picture copies, QImage::pixel reads and bounds-checked
-// setPixel writes, every loop in the documented order.
+// Slow, obviously correct versions of the disc effects and the sampler for the tests to hold the
+// fast effects against: two full picture copies, QImage::pixel reads and bounds-checked setPixel
+// writes, every loop in the documented order.
 #pragma once
 
 #include <QImage>
