@@ -20,6 +20,14 @@ void showErrorBox(const QString& text) {
     QMessageBox::critical(QApplication::activeWindow(), QApplication::applicationName(), text);
 }
 
+void showCaptionedBox(const QString& caption, const QString& text) {
+    if (sink()) {
+        sink()(text);
+        return;
+    }
+    QMessageBox::information(QApplication::activeWindow(), caption, text);
+}
+
 void setErrorBoxSink(std::function<void(const QString&)> newSink) {
     sink() = std::move(newSink);
 }

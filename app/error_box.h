@@ -6,5 +6,7 @@
 #include <functional>
 
 void showErrorBox(const QString& text);
+// A plain message box with its own caption; goes to the same replacement as the error box.
+void showCaptionedBox(const QString& caption, const QString& text);
 // Replaces what showErrorBox does; an empty function restores the message box.
 void setErrorBoxSink(std::function<void(const QString&)> sink);

@@ -55,6 +55,8 @@ void TForm1::FormCreate() {
     SelectMode = 0;
     PictureBaseName = "example";
     RecorderFolder = QCoreApplication::applicationDirPath() + "/recorder/";
+    runOpenDialog = [this] { return showOpenDialog(); };
+    runSaveDialog = [this] { return showSaveDialog(); };
 }
 
 void TForm1::buildMenu() {
@@ -341,8 +343,6 @@ void TForm1::SpeedButton9Click() {
 
 // Commands whose features come later; they exist so that every button, menu item
 // and shortcut is wired.
-void TForm1::Open1Click() {}
-void TForm1::Save1Click() {}
 void TForm1::ImageSize1Click() {}
 void TForm1::SpeedButton2Click() {}
 void TForm1::SpeedButton11Click() {}

@@ -4,6 +4,8 @@
 
 #include <QImage>
 #include <QMainWindow>
+#include <functional>
+#include <optional>
 
 #include "app/edit_history.h"
 
@@ -97,6 +99,20 @@ public:
     void Action6Execute();
     void Action9Execute();
 
+    // Opening and saving.
+    bool ChoosePicture();
+    QImage LoadPicture(const QString& fileName);
+    void SaveAsMetafile(const QImage& picture, const QString& fileName);
+
+    // A save dialog's answer: the typed name and the chosen entry, 0 to 3.
+    struct SaveChoice {
+        QString name;
+        int filterIndex = 0;
+    };
+    // The two dialogs, replaceable so tests can answer them.
+    std::function<std::optional<QString>()> runOpenDialog;
+    std::function<std::optional<SaveChoice>()> runSaveDialog;
+
     // History.
     void backup();
     void savefilelist(int frame);
@@ -120,8 +136,14 @@ private:
     void buildToolBar();
     void buildShortcuts();
 
+    std::optional<QString> showOpenDialog();
+    std::optional<SaveChoice> showSaveDialog();
+
     bool shown_ = false;
     bool closed_ = false;
+    // The save dialog keeps the last entry and name.
+    int lastSaveFilter_ = 0;
+    QString lastSaveName_;
 };
 
 // The web page opened by "Online".

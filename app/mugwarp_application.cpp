@@ -1,10 +1,16 @@
 #include "app/mugwarp_application.h"
 
 #include "app/handler_guard.h"
+#include "formats/format_registrations.h"
 
 MugwarpApplication::MugwarpApplication(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName("Mugwarp");
     setApplicationVersion("3.51");
+    formats::registerPictureFormats();
+}
+
+MugwarpApplication::~MugwarpApplication() {
+    formats::unregisterPictureFormats();
 }
 
 bool MugwarpApplication::notify(QObject* receiver, QEvent* event) {

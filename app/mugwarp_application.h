@@ -6,6 +6,8 @@
 
 class MugwarpApplication : public QApplication {
 public:
+    // Registers the picture types for the life of the program.
     MugwarpApplication(int& argc, char** argv);
+    ~MugwarpApplication() override;
     bool notify(QObject* receiver, QEvent* event) override;
 };

@@ -1,0 +1,156 @@
+// Opening a picture with a fresh history, and saving it as JPEG, BMP, WMF or GIF.
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QTabWidget>
+
+#include "app/error_box.h"
+#include "app/main_window.h"
+#include "app/picture_open_dialog.h"
+#include "app/save_name.h"
+#include "app/shared_state.h"
+#include "formats/bmp_codec.h"
+#include "formats/format_error.h"
+#include "formats/format_readers.h"
+#include "formats/gif_writer.h"
+#include "formats/jpeg_codec.h"
+#include "formats/picture_file.h"
+#include "formats/picture_limits.h"
+#include "formats/picture_type_registry.h"
+#include "formats/wmf_writer.h"
+#include "tools/tool_palette.h"
+#include "workarea/work_area.h"
+
+namespace {
+
+// The save dialog's four entries and the extension each forces.
+const QStringList kSaveFilters = {"*.jpg", "*.bmp", "*.wmf", "*.gif"};
+const QStringList kSaveExtensions = {".jpg", ".bmp", ".wmf", ".gif"};
+
+QByteArray readWholeFile(const QString& fileName) {
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly)) {
+        throw formats::FormatError("Cannot read " + fileName.toStdString() + ": " +
+                                   file.errorString().toStdString());
+    }
+    if (file.size() > formats::kMaxPictureFileBytes) {
+        throw formats::FormatError(fileName.toStdString() + " is too large to be a picture.");
+    }
+    return file.readAll();
+}
+
+}  // namespace
+
+std::optional<QString> TForm1::showOpenDialog() {
+    PictureOpenDialog dialog(this);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    return dialog.selectedFiles().front();
+}
+
+std::optional<TForm1::SaveChoice> TForm1::showSaveDialog() {
+    QFileDialog dialog(this, "Save");
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    dialog.setNameFilters(kSaveFilters);
+    dialog.selectNameFilter(kSaveFilters[lastSaveFilter_]);
+    if (!lastSaveName_.isEmpty()) {
+        dialog.selectFile(lastSaveName_);
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    return SaveChoice{
+        dialog.selectedFiles().front(),
+        std::max(0, static_cast<int>(kSaveFilters.indexOf(dialog.selectedNameFilter())))};
+}
+
+QImage TForm1::LoadPicture(const QString& fileName) {
+    // A name that does not exist would leave no picture at all; refuse it.
+    if (!QFileInfo(fileName).isFile()) {
+        throw formats::FormatError("The picture " + fileName.toStdString() + " does not exist.");
+    }
+    const QByteArray data = readWholeFile(fileName);
+    const QString key = fileName.right(4).toUpper();
+    QImage picture;
+    if (key == ".BMP") {
+        picture = formats::readBmp(data);
+    } else if (key == ".ICO") {
+        try {
+            picture = formats::readIcon(data);
+        } catch (const std::exception& error) {
+            // The icon's own box; the open stops here so that no empty picture replaces
+            // the one on screen.
+            showCaptionedBox(
+                "Exit", "Input picture" + fileName + "Error." + QString::fromUtf8(error.what()));
+            return {};
+        }
+    } else if (key == ".JPG" || key == "JPEG") {
+        picture = formats::decodeJpeg(data);
+    } else if (key == ".GIF") {
+        picture = formats::readGif(data);
+    } else if (key == ".WMF") {
+        picture = formats::readWindowsMetafile(data);
+    } else if (key == ".EMF") {
+        picture = formats::readEnhancedMetafile(data);
+    } else {
+        // Every type the dialog previews can be opened, through its registered reader.
+        picture = formats::pictureTypeRegistry().read(data, QFileInfo(fileName).suffix());
+    }
+    return formats::toPicture24(picture);
+}
+
+bool TForm1::ChoosePicture() {
+    const std::optional<QString> chosen = runOpenDialog();
+    if (!chosen) {
+        return false;
+    }
+    QImage picture = LoadPicture(*chosen);
+    if (picture.isNull() || picture.width() < 1 || picture.height() < 1) {
+        return false;
+    }
+    Work_area->setPicture(std::move(picture));
+    PictureBaseName = pictureBaseNameOf(*chosen);
+    return true;
+}
+
+void TForm1::Open1Click() {
+    if (!ChoosePicture()) {
+        return;
+    }
+    RenewPicture = Work_area->picture();
+    Tools->TabbedNotebook1->setCurrentIndex(0);
+    RestartHistory(true);
+    Work_area->fitPictureToZoom();
+}
+
+void TForm1::SaveAsMetafile(const QImage& picture, const QString& fileName) {
+    formats::writeFileAtomically(forcedSaveName(fileName, ".wmf"), formats::encodeWmf(picture));
+}
+
+void TForm1::Save1Click() {
+    const std::optional<SaveChoice> choice = runSaveDialog();
+    if (!choice) {
+        return;
+    }
+    const int entry = std::clamp(choice->filterIndex, 0, 3);
+    lastSaveFilter_ = entry;
+    lastSaveName_ = choice->name;
+    const QImage& picture = Work_area->picture();
+    const QString fileName = forcedSaveName(choice->name, kSaveExtensions[entry]);
+    switch (entry) {
+        case 0:
+            formats::writeFileAtomically(fileName, formats::encodeJpeg(picture));
+            break;
+        case 1:
+            formats::writeFileAtomically(fileName, formats::encodeBmp24(picture));
+            break;
+        case 2:
+            SaveAsMetafile(picture, fileName);
+            break;
+        default:
+            formats::writeFileAtomically(fileName, formats::encodeGif(picture));
+            break;
+    }
+}

@@ -1,0 +1,127 @@
+// Open and Save through the main window's commands, with the dialogs answered
+// by the test.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QToolButton>
+
+#include "app/error_box.h"
+#include "app/main_window.h"
+#include "app/shared_state.h"
+#include "formats/bmp_codec.h"
+#include "formats/jpeg_codec.h"
+#include "formats/picture_file.h"
+#include "tests/gui/gui_test_support.h"
+#include "tools/tool_palette.h"
+#include "workarea/picture_control.h"
+#include "workarea/work_area.h"
+
+namespace {
+
+class OpenSaveTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(folder.isValid());
+        loadTestPicture(patternPicture(120, 90));
+        setErrorBoxSink([this](const QString& text) { errors << text; });
+    }
+    void TearDown() override { setErrorBoxSink({}); }
+
+    QString write(const QString& name, const QByteArray& data) {
+        const QString path = folder.filePath(name);
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(data);
+        return path;
+    }
+    void answerOpen(std::optional<QString> answer) {
+        Form1->runOpenDialog = [answer] { return answer; };
+    }
+    void answerSave(const QString& name, int entry) {
+        Form1->runSaveDialog = [name, entry] {
+            return std::optional<TForm1::SaveChoice>(TForm1::SaveChoice{name, entry});
+        };
+    }
+
+    QTemporaryDir folder;
+    QStringList errors;
+};
+
+}  // namespace
+
+TEST_F(OpenSaveTest, CancellingTheOpenDialogChangesNothing) {
+    Form1->backup();
+    const QImage before = Work_area->picture();
+    answerOpen(std::nullopt);
+    Form1->Open1->trigger();
+    EXPECT_EQ(Work_area->picture(), before);
+    EXPECT_EQ(UndoCount, 1);
+    EXPECT_TRUE(Form1->SpeedButton5->isEnabled());
+    EXPECT_EQ(PictureBaseName, "example");
+}
+
+TEST_F(OpenSaveTest, OpeningAPictureRestartsTheHistoryUnderItsName) {
+    const QImage portrait = patternPicture(64, 48).mirrored();
+    answerOpen(write("portrait.bmp", formats::encodeBmp24(portrait)));
+    Form1->backup();
+    Tools->TabbedNotebook1->setCurrentIndex(1);
+    Form1->Open1->trigger();
+    EXPECT_EQ(Work_area->picture(), portrait);
+    EXPECT_EQ(PictureBaseName, "portrait");
+    EXPECT_TRUE(QFile::exists(RecorderFolder + "portrait1.jpg"));
+    EXPECT_EQ(UndoCount, 0);
+    EXPECT_FALSE(Form1->SpeedButton5->isEnabled());
+    EXPECT_FALSE(Form1->SpeedButton10->isEnabled());
+    EXPECT_EQ(Tools->TabbedNotebook1->currentIndex(), 0);
+    EXPECT_EQ(Work_area->Image1->size(), QSize(64, 48));
+
+    // Renew goes back to the opened picture, not the example.
+    QImage changed = portrait.copy();
+    changed.fill(Qt::black);
+    Work_area->setPicture(changed);
+    Form1->RenewClick();
+    EXPECT_EQ(Work_area->picture(), portrait);
+    PictureBaseName = "example";
+}
+
+TEST_F(OpenSaveTest, ABadFileLeavesEverythingAsItWas) {
+    Form1->backup();
+    const QImage before = Work_area->picture();
+    const QImage renew = Form1->RenewPicture;
+    for (const QString& path : {write("broken.jpg", QByteArray("\xFF\xD8\xFF\xE0 no more", 12)),
+                                write("empty.bmp", QByteArray()), folder.filePath("missing.bmp")}) {
+        errors.clear();
+        answerOpen(path);
+        Form1->Open1->trigger();
+        EXPECT_EQ(errors.size(), 1) << path.toStdString();
+        EXPECT_EQ(Work_area->picture(), before);
+        EXPECT_EQ(PictureBaseName, "example");
+        EXPECT_EQ(UndoCount, 1);
+        EXPECT_EQ(Form1->RenewPicture, renew);
+    }
+}
+
+TEST_F(OpenSaveTest, SavingForcesTheExtensionAndReplacesWithoutAsking) {
+    const QImage& picture = Work_area->picture();
+    answerSave(folder.filePath("holiday"), 0);
+    Form1->Save1->trigger();
+    QFile jpeg(folder.filePath("holiday.jpg"));
+    ASSERT_TRUE(jpeg.open(QIODevice::ReadOnly));
+    EXPECT_EQ(formats::decodeJpeg(jpeg.readAll()).size(), picture.size());
+
+    write("face.bmp", "old contents");
+    answerSave(folder.filePath("face.png"), 1);
+    Form1->Save1->trigger();
+    EXPECT_EQ(formats::readPictureFile(folder.filePath("face.bmp")), picture);
+    EXPECT_TRUE(errors.isEmpty());
+    EXPECT_EQ(UndoCount, 0);  // saving is not a step
+
+    // A folder that cannot hold the file: the error box, and nothing written.
+    answerSave(folder.filePath("face.bmp/inside"), 1);
+    Form1->Save1->trigger();
+    EXPECT_EQ(errors.size(), 1);
+    EXPECT_EQ(formats::readPictureFile(folder.filePath("face.bmp")), picture);
+}
