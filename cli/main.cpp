@@ -8,6 +8,7 @@
 #include <exception>
 
 #include "cli/batch_arguments.h"
+#include "formats/format_registrations.h"
 #include "formats/picture_file.h"
 
 namespace {
@@ -42,6 +43,7 @@ int main(int argc, char** argv) {
         }
     });
     QGuiApplication application(argc, argv);
+    formats::registerPictureFormats();
     QStringList words;
     for (int i = 1; i < argc; ++i) {
         words.append(QString::fromLocal8Bit(argv[i]));

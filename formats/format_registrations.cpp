@@ -62,6 +62,9 @@ const Registration kRegistrations[] = {
 };
 
 std::unique_ptr<TFileFormatList>& globalList() {
+    // Statics end in reverse order of creation: creating the registry first keeps it alive
+    // for the list's destructor, which takes the list's entries out of it again.
+    pictureTypeRegistry();
     static std::unique_ptr<TFileFormatList> list;
     return list;
 }

@@ -1,5 +1,7 @@
 #include "formats/picture_file.h"
 
+#include "formats/picture_type_registry.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -10,6 +12,7 @@
 #include "formats/gif_writer.h"
 #include "formats/jpeg_codec.h"
 #include "formats/picture_limits.h"
+#include "formats/picture_type_registry.h"
 #include "formats/reader_classes.h"
 #include "formats/wmf_writer.h"
 
@@ -83,8 +86,22 @@ QImage toPicture24(const QImage& picture) {
 }
 
 QImage decodePicture(const QByteArray& data, const QString& nameForMessages) {
-    if (const PictureReader reader = readerByContent(data)) {
-        return reader(data);
+    // The registered extension decides first: some types have no signature, and a Targa
+    // file can begin with the same bytes as a cursor. A misnamed file still opens through
+    // the reader its first bytes point to.
+    const PictureType* type = pictureTypeRegistry().find(lowerSuffix(nameForMessages));
+    const PictureReader byContent = readerByContent(data);
+    if (type != nullptr) {
+        try {
+            return toPicture24(type->reader->read(data));
+        } catch (const FormatError&) {
+            if (byContent == nullptr || byContent == type->reader->read) {
+                throw;
+            }
+        }
+    }
+    if (byContent != nullptr) {
+        return toPicture24(byContent(data));
     }
     fail(QStringLiteral("%1 is not a picture type Mugwarp can read.").arg(nameForMessages));
 }

@@ -65,6 +65,18 @@ TEST_F(BatchRun, ConvertsExactlyThroughBmpAndToJpeg) {
     EXPECT_EQ(formats::readPictureFile(jpeg).size(), picture.size());
 }
 
+TEST_F(BatchRun, ReadsTypesWithoutASignatureByTheirExtension) {
+    // A Targa file written by another program has no magic bytes to sniff.
+    const QString targa = QStringLiteral(
+        MUGWARP_TEST_DATA "/formats/gdk-pixbuf-tests-gtk-logo-gray-8bpp-top-left.tga");
+    const QString gif = path("logo.gif");
+    ASSERT_EQ(run({targa, gif}).exitCode, 0);
+    const QImage converted = formats::readPictureFile(gif);
+    EXPECT_FALSE(converted.isNull());
+    EXPECT_EQ(converted.format(), QImage::Format_BGR888);
+    EXPECT_GT(converted.width(), 0);
+}
+
 TEST_F(BatchRun, AppliesTheOperationAsOftenAsAsked) {
     const QString once = path("bulge.bmp");
     ASSERT_EQ(run({input, once, "bulge", "20", "15", "10", "4"}).exitCode, 0);

@@ -5,11 +5,13 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QTemporaryDir>
 #include <QToolButton>
 
 #include "app/error_box.h"
 #include "app/main_window.h"
+#include "app/picture_open_dialog.h"
 #include "app/shared_state.h"
 #include "formats/bmp_codec.h"
 #include "formats/jpeg_codec.h"
@@ -124,4 +126,20 @@ TEST_F(OpenSaveTest, SavingForcesTheExtensionAndReplacesWithoutAsking) {
     Form1->Save1->trigger();
     EXPECT_EQ(errors.size(), 1);
     EXPECT_EQ(formats::readPictureFile(folder.filePath("face.bmp")), picture);
+}
+
+TEST_F(OpenSaveTest, OpenDialogPreviewsPicturesAndStaysEmptyOtherwise) {
+    PictureOpenDialog dialog(Form1);
+    EXPECT_TRUE(dialog.nameFilters().front().startsWith("All pictures"));
+    EXPECT_TRUE(
+        dialog.showPreview(write("shown.bmp", formats::encodeBmp24(patternPicture(30, 20)))));
+    EXPECT_EQ(dialog.SizeLabel->text(), "30 x 20");
+    EXPECT_FALSE(dialog.Preview->pixmap().isNull());
+    for (const QString& path :
+         {write("broken.gif", "GIF89a broken"), folder.filePath("none.bmp")}) {
+        EXPECT_FALSE(dialog.showPreview(path));
+        EXPECT_TRUE(dialog.SizeLabel->text().isEmpty());
+        EXPECT_TRUE(dialog.Preview->pixmap().isNull());
+    }
+    EXPECT_TRUE(errors.isEmpty());
 }
