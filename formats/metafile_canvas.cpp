@@ -91,6 +91,54 @@ QRegion regionOf(const QPolygonF& polygon) {
 
 }  // namespace
 
+PenSpec makePen(uint32_t style, double width, QRgb colour) {
+    PenSpec pen;
+    pen.style = style;
+    pen.width = std::abs(width);
+    pen.colour = colour;
+    return pen;
+}
+
+BrushSpec makeBrush(uint32_t style, QRgb colour, uint32_t hatch) {
+    BrushSpec brush;
+    brush.style = style > kBrushHatched ? 0 : style;
+    brush.colour = colour;
+    brush.hatch = hatch;
+    return brush;
+}
+
+BrushSpec makePatternBrush(const QImage& pattern) {
+    BrushSpec brush;
+    brush.style = kBrushPattern;
+    brush.pattern = pattern.convertToFormat(QImage::Format_RGB32);
+    return brush;
+}
+
+FontSpec readFont(RecordData& data, bool enhanced) {
+    const qint64 fieldBytes = enhanced ? 4 : 2;
+    const auto field = [&] { return enhanced ? data.s32() : int32_t{data.s16()}; };
+    FontSpec font;
+    font.height = field();
+    data.skip(fieldBytes);  // width
+    font.escapement = field();
+    data.skip(fieldBytes);  // orientation
+    font.weight = field();
+    font.italic = data.take(1)[0] != 0;
+    font.underline = data.take(1)[0] != 0;
+    font.strikeOut = data.take(1)[0] != 0;
+    data.skip(5);  // character set, precisions, quality, pitch and family
+    // At most 32 characters, ended by a zero unless they fill the field.
+    const qint64 characters = std::min<qint64>(32, data.remaining() / (enhanced ? 2 : 1));
+    for (qint64 i = 0; i < characters; ++i) {
+        const uint16_t unit = enhanced ? data.u16() : data.take(1)[0];
+        if (unit == 0) {
+            break;
+        }
+        font.face.append(QChar(unit));
+    }
+    return font;
+}
+
 MetafileCanvas::MetafileCanvas(QImage& picture, const char* formatName, QTransform deviceToPicture,
                                QPointF devicePixelsPerMm)
     : picture_(picture),
@@ -119,6 +167,31 @@ void MetafileCanvas::setWindowExt(QPointF extent) {
 void MetafileCanvas::setViewportExt(QPointF extent) {
     if (extent.x() != 0 && extent.y() != 0) {
         state_.viewportExt = extent;
+    }
+}
+
+std::optional<QPointF> MetafileCanvas::scaledExtent(QPointF extent, double xNumerator,
+                                                    double xDenominator, double yNumerator,
+                                                    double yDenominator) {
+    if (xDenominator == 0 || yDenominator == 0) {
+        return std::nullopt;
+    }
+    return QPointF(extent.x() * xNumerator / xDenominator, extent.y() * yNumerator / yDenominator);
+}
+
+void MetafileCanvas::scaleWindowExt(double xNumerator, double xDenominator, double yNumerator,
+                                    double yDenominator) {
+    if (const auto extent =
+            scaledExtent(state_.windowExt, xNumerator, xDenominator, yNumerator, yDenominator)) {
+        setWindowExt(*extent);
+    }
+}
+
+void MetafileCanvas::scaleViewportExt(double xNumerator, double xDenominator, double yNumerator,
+                                      double yDenominator) {
+    if (const auto extent =
+            scaledExtent(state_.viewportExt, xNumerator, xDenominator, yNumerator, yDenominator)) {
+        setViewportExt(*extent);
     }
 }
 
@@ -561,6 +634,14 @@ void MetafileCanvas::image(const QRectF& target, const QImage& picture, const QR
             break;  // a copy, which is what nearly every metafile asks for
     }
     painter_.drawImage(target.normalized(), drawn, from);
+}
+
+void MetafileCanvas::dib(const QRectF& target, const Dib& bitmap, QRectF source,
+                         bool sourceFromBottom, uint32_t rasterOp) {
+    if (sourceFromBottom && bitmap.bottomUp) {
+        source.moveTop(bitmap.image.height() - source.top() - source.height());
+    }
+    image(target, bitmap.image, source, rasterOp);
 }
 
 void MetafileCanvas::text(QPointF reference, const QString& text,

@@ -14,6 +14,9 @@
 #include <variant>
 #include <vector>
 
+#include "formats/metafile_dib.h"
+#include "formats/metafile_record_data.h"
+
 namespace formats::metafile {
 
 struct PenSpec {
@@ -43,6 +46,15 @@ struct FontSpec {
 struct OtherObject {};
 
 using GdiObject = std::variant<OtherObject, PenSpec, BrushSpec, FontSpec>;
+
+// The objects as the create records describe them. A negative pen width counts as positive;
+// a brush style that needs a bitmap, given without one, is drawn solid.
+PenSpec makePen(uint32_t style, double width, QRgb colour);
+BrushSpec makeBrush(uint32_t style, QRgb colour, uint32_t hatch);
+BrushSpec makePatternBrush(const QImage& pattern);
+// A font as the create-font records lay it out: WMF with 16-bit fields and an 8-bit face name,
+// EMF (`enhanced`) with 32-bit fields and a UTF-16 one.
+FontSpec readFont(RecordData& data, bool enhanced);
 
 enum MapMode : int {
     kMapText = 1,
@@ -110,7 +122,16 @@ public:
     void setWindowExt(QPointF extent);
     void setViewportOrg(QPointF origin) { state_.viewportOrg = origin; }
     void setViewportExt(QPointF extent);
+    // Extent times numerator over denominator on each axis; a zero denominator changes nothing.
+    void scaleWindowExt(double xNumerator, double xDenominator, double yNumerator,
+                        double yDenominator);
+    void scaleViewportExt(double xNumerator, double xDenominator, double yNumerator,
+                          double yDenominator);
     QTransform logicalToPicture() const;
+
+    // Mode 2 is opaque background and winding fill; anything else transparent and alternate.
+    void setBackgroundMode(uint32_t mode) { state_.opaqueBackground = mode == 2; }
+    void setPolyFillMode(uint32_t mode) { state_.winding = mode == 2; }
 
     // Object table: `table` slots, indices checked on every use.
     void resizeObjectTable(qint64 count);
@@ -150,6 +171,10 @@ public:
     void path(const QPainterPath& path, bool fill, bool stroke);
     // Source rectangle in bitmap pixels measured from the top.
     void image(const QRectF& target, const QImage& image, const QRectF& source, uint32_t rasterOp);
+    // The same for a decoded bitmap; with `sourceFromBottom` the source rectangle counts rows
+    // from the bottom of a bottom-up bitmap, as the DIB-to-device records do.
+    void dib(const QRectF& target, const Dib& dib, QRectF source, bool sourceFromBottom,
+             uint32_t rasterOp);
     // Text at a reference point; `advances` (logical units) place each character when given.
     void text(QPointF reference, const QString& text, const std::vector<double>& advances,
               uint32_t options, const std::optional<QRectF>& rect);
@@ -162,6 +187,9 @@ public:
     void clipToFinishedPath(int mode);
 
 private:
+    static std::optional<QPointF> scaledExtent(QPointF extent, double xNumerator,
+                                               double xDenominator, double yNumerator,
+                                               double yDenominator);
     void prepare();
     QPen currentPen() const;
     void fillAndStroke(const QPainterPath& path, bool fill, bool stroke);

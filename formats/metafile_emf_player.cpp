@@ -17,6 +17,7 @@ namespace formats {
 namespace {
 
 using metafile::ArcKind;
+using metafile::colourRef;
 using metafile::MetafileCanvas;
 using metafile::RecordData;
 using metafile::throwDamaged;
@@ -99,11 +100,6 @@ enum Type : uint32_t {
     kExtCreatePen = 95,
 };
 
-QRgb colourRef(RecordData& data) {
-    const uint32_t value = data.u32();
-    return qRgb(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF);
-}
-
 QPointF point32(RecordData& data) {
     const int32_t x = data.s32();
     const int32_t y = data.s32();
@@ -117,20 +113,16 @@ QRectF rect32(RecordData& data) {
 }
 
 QPolygonF points(RecordData& data, qint64 count, bool small) {
-    const qint64 bytesPerPoint = small ? 4 : 8;
-    if (count < 0 || count > data.remaining() / bytesPerPoint) {
+    if (small) {
+        return metafile::points16(data, count);
+    }
+    if (count < 0 || count > data.remaining() / 8) {
         data.throwShort();
     }
     QPolygonF polygon;
     polygon.reserve(count);
     for (qint64 i = 0; i < count; ++i) {
-        if (small) {
-            const int16_t x = data.s16();
-            const int16_t y = data.s16();
-            polygon.append(QPointF(x, y));
-        } else {
-            polygon.append(point32(data));
-        }
+        polygon.append(point32(data));
     }
     return polygon;
 }
@@ -278,16 +270,10 @@ void EmfPlayer::play(uint32_t type, RecordData& data) {
             const double xDenominator = data.s32();
             const double yNumerator = data.s32();
             const double yDenominator = data.s32();
-            if (xDenominator == 0 || yDenominator == 0) {
-                break;
-            }
-            const QPointF& old = type == kScaleWindowExtEx ? state.windowExt : state.viewportExt;
-            const QPointF scaled(old.x() * xNumerator / xDenominator,
-                                 old.y() * yNumerator / yDenominator);
             if (type == kScaleWindowExtEx) {
-                canvas_.setWindowExt(scaled);
+                canvas_.scaleWindowExt(xNumerator, xDenominator, yNumerator, yDenominator);
             } else {
-                canvas_.setViewportExt(scaled);
+                canvas_.scaleViewportExt(xNumerator, xDenominator, yNumerator, yDenominator);
             }
             break;
         }
@@ -317,10 +303,10 @@ void EmfPlayer::play(uint32_t type, RecordData& data) {
             canvas_.restoreState(data.s32());
             break;
         case kSetBkMode:
-            state.opaqueBackground = data.u32() == 2;
+            canvas_.setBackgroundMode(data.u32());
             break;
         case kSetPolyFillMode:
-            state.winding = data.u32() == 2;
+            canvas_.setPolyFillMode(data.u32());
             break;
         case kSetTextAlign:
             state.textAlign = data.u32();
@@ -336,38 +322,29 @@ void EmfPlayer::play(uint32_t type, RecordData& data) {
             break;
         case kCreatePen: {
             const qint64 index = handle(data.u32());
-            metafile::PenSpec pen;
-            pen.style = data.u32();
-            pen.width = std::abs(static_cast<double>(data.s32()));
+            const uint32_t style = data.u32();
+            const int32_t width = data.s32();
             data.skip(4);
-            pen.colour = colourRef(data);
-            canvas_.setObject(index, pen);
+            canvas_.setObject(index, metafile::makePen(style, width, colourRef(data)));
             break;
         }
         case kExtCreatePen: {
             const qint64 index = handle(data.u32());
             data.skip(16);  // bitmap of a pattern pen
-            metafile::PenSpec pen;
-            pen.style = data.u32();
-            pen.width = data.u32();
+            const uint32_t style = data.u32();
+            uint32_t width = data.u32();
             data.skip(4);  // brush style
-            pen.colour = colourRef(data);
-            if ((pen.style & 0x000F0000) == 0) {
-                pen.width = 0;  // a cosmetic pen is one pixel wide
+            if ((style & 0x000F0000) == 0) {
+                width = 0;  // a cosmetic pen is one pixel wide
             }
-            canvas_.setObject(index, pen);
+            canvas_.setObject(index, metafile::makePen(style, width, colourRef(data)));
             break;
         }
         case kCreateBrushIndirect: {
             const qint64 index = handle(data.u32());
-            metafile::BrushSpec brush;
-            brush.style = data.u32();
-            brush.colour = colourRef(data);
-            brush.hatch = data.u32();
-            if (brush.style > 2) {
-                brush.style = 0;
-            }
-            canvas_.setObject(index, brush);
+            const uint32_t style = data.u32();
+            const QRgb colour = colourRef(data);
+            canvas_.setObject(index, metafile::makeBrush(style, colour, data.u32()));
             break;
         }
         case kCreateMonoBrush:
@@ -379,37 +356,16 @@ void EmfPlayer::play(uint32_t type, RecordData& data) {
             const uint32_t bitsOffset = data.u32();
             const uint32_t bitsSize = data.u32();
             // Offsets count from the record's start, eight bytes before its parameters.
-            metafile::BrushSpec brush;
-            brush.style = 3;
-            brush.pattern = metafile::decodeDib(data.sub(qint64{infoOffset} - 8, infoSize),
-                                                data.sub(qint64{bitsOffset} - 8, bitsSize))
-                                .image.convertToFormat(QImage::Format_RGB32);
-            canvas_.setObject(index, brush);
+            canvas_.setObject(index,
+                              metafile::makePatternBrush(
+                                  metafile::decodeDib(data.sub(qint64{infoOffset} - 8, infoSize),
+                                                      data.sub(qint64{bitsOffset} - 8, bitsSize))
+                                      .image));
             break;
         }
         case kExtCreateFontIndirectW: {
             const qint64 index = handle(data.u32());
-            metafile::FontSpec font;
-            font.height = data.s32();
-            data.skip(4);  // width
-            font.escapement = data.s32();
-            data.skip(4);  // orientation
-            font.weight = data.s32();
-            font.italic = data.take(1)[0] != 0;
-            font.underline = data.take(1)[0] != 0;
-            font.strikeOut = data.take(1)[0] != 0;
-            data.skip(5);
-            const qint64 characters = std::min<qint64>(32, data.remaining() / 2);
-            QString face;
-            for (qint64 i = 0; i < characters; ++i) {
-                const uint16_t unit = data.u16();
-                if (unit == 0) {
-                    break;
-                }
-                face.append(QChar(unit));
-            }
-            font.face = face;
-            canvas_.setObject(index, font);
+            canvas_.setObject(index, metafile::readFont(data, true));
             break;
         }
         case kCreatePalette:
@@ -641,12 +597,10 @@ void EmfPlayer::bitmap(uint32_t type, RecordData& data) {
         return;
     }
     // Offsets count from the record's start, eight bytes before its parameters.
-    const metafile::Dib dib = metafile::decodeDib(data.sub(qint64{infoOffset} - 8, infoSize),
-                                                  data.sub(qint64{bitsOffset} - 8, bitsSize));
-    if (sourceFromBottom && dib.bottomUp) {
-        source.moveTop(dib.image.height() - source.top() - source.height());
-    }
-    canvas_.image(target, dib.image, source, rasterOp);
+    canvas_.dib(target,
+                metafile::decodeDib(data.sub(qint64{infoOffset} - 8, infoSize),
+                                    data.sub(qint64{bitsOffset} - 8, bitsSize)),
+                source, sourceFromBottom, rasterOp);
 }
 
 void EmfPlayer::text(RecordData& data, bool wide) {

@@ -2,6 +2,8 @@
 // the record, so a record whose size lies ends in a FormatError, never in a read past its end.
 #pragma once
 
+#include <QPolygonF>
+#include <QRgb>
 #include <QtGlobal>
 #include <cstdint>
 #include <string>
@@ -79,5 +81,26 @@ private:
     qint64 position_ = 0;
     const char* formatName_;
 };
+
+// A COLORREF: red, green and blue bytes and one unused.
+inline QRgb colourRef(RecordData& data) {
+    const uint32_t value = data.u32();
+    return qRgb(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF);
+}
+
+// `count` points of two 16-bit coordinates, x first.
+inline QPolygonF points16(RecordData& data, qint64 count) {
+    if (count < 0 || count > data.remaining() / 4) {
+        data.throwShort();
+    }
+    QPolygonF polygon;
+    polygon.reserve(count);
+    for (qint64 i = 0; i < count; ++i) {
+        const int16_t x = data.s16();
+        const int16_t y = data.s16();
+        polygon.append(QPointF(x, y));
+    }
+    return polygon;
+}
 
 }  // namespace formats::metafile

@@ -18,6 +18,7 @@ namespace formats {
 namespace {
 
 using metafile::ArcKind;
+using metafile::colourRef;
 using metafile::MetafileCanvas;
 using metafile::RecordData;
 using metafile::throwDamaged;
@@ -83,11 +84,6 @@ enum Function : uint16_t {
     kStretchDib = 0x0F43,
 };
 
-QRgb colourRef(RecordData& data) {
-    const uint32_t value = data.u32();
-    return qRgb(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF);
-}
-
 // A point stored y first, as most WMF records keep their coordinates.
 QPointF pointYx(RecordData& data) {
     const int16_t y = data.s16();
@@ -104,45 +100,10 @@ QRectF rectReversed(RecordData& data) {
     return QRectF(QPointF(left, top), QPointF(right, bottom));
 }
 
-QPolygonF points(RecordData& data, qint64 count) {
-    if (count < 0 || count * 4 > data.remaining()) {
-        data.throwShort();
-    }
-    QPolygonF polygon;
-    polygon.reserve(count);
-    for (qint64 i = 0; i < count; ++i) {
-        const int16_t x = data.s16();
-        const int16_t y = data.s16();
-        polygon.append(QPointF(x, y));
-    }
-    return polygon;
-}
-
 // Text in the metafile's 8-bit character set, read as Latin-1.
 QString string8(RecordData& data, qint64 length) {
     const uint8_t* bytes = data.take(length);
     return QString::fromLatin1(reinterpret_cast<const char*>(bytes), length);
-}
-
-metafile::FontSpec readFont(RecordData& data) {
-    metafile::FontSpec font;
-    font.height = data.s16();
-    data.skip(2);  // width
-    font.escapement = data.s16();
-    data.skip(2);  // orientation
-    font.weight = data.s16();
-    font.italic = data.take(1)[0] != 0;
-    font.underline = data.take(1)[0] != 0;
-    font.strikeOut = data.take(1)[0] != 0;
-    data.skip(5);  // character set, precisions, quality, pitch and family
-    const qint64 nameBytes = std::min<qint64>(32, data.remaining());
-    const uint8_t* name = data.take(nameBytes);
-    qint64 length = 0;
-    while (length < nameBytes && name[length] != 0) {
-        ++length;
-    }
-    font.face = QString::fromLatin1(reinterpret_cast<const char*>(name), length);
-    return font;
 }
 
 struct Header {
@@ -308,16 +269,10 @@ void WmfPlayer::play(uint16_t function, RecordData& data) {
             const int16_t yNumerator = data.s16();
             const int16_t xDenominator = data.s16();
             const int16_t xNumerator = data.s16();
-            if (xDenominator == 0 || yDenominator == 0) {
-                break;
-            }
-            const QPointF& old = function == kScaleWindowExt ? state.windowExt : state.viewportExt;
-            const QPointF scaled(old.x() * xNumerator / xDenominator,
-                                 old.y() * yNumerator / yDenominator);
             if (function == kScaleWindowExt) {
-                canvas_.setWindowExt(scaled);
+                canvas_.scaleWindowExt(xNumerator, xDenominator, yNumerator, yDenominator);
             } else {
-                canvas_.setViewportExt(scaled);
+                canvas_.scaleViewportExt(xNumerator, xDenominator, yNumerator, yDenominator);
             }
             break;
         }
@@ -328,46 +283,34 @@ void WmfPlayer::play(uint16_t function, RecordData& data) {
             state.textColour = colourRef(data);
             break;
         case kSetBkMode:
-            state.opaqueBackground = data.u16() == 2;
+            canvas_.setBackgroundMode(data.u16());
             break;
         case kSetPolyFillMode:
-            state.winding = data.u16() == 2;
+            canvas_.setPolyFillMode(data.u16());
             break;
         case kSetTextAlign:
             state.textAlign = data.u16();
             break;
         case kCreatePenIndirect: {
-            metafile::PenSpec pen;
-            pen.style = data.u16();
-            pen.width = data.s16();
+            const uint16_t style = data.u16();
+            const int16_t width = data.s16();
             data.skip(2);
-            pen.colour = colourRef(data);
-            pen.width = std::abs(pen.width);
-            canvas_.addObject(pen);
+            canvas_.addObject(metafile::makePen(style, width, colourRef(data)));
             break;
         }
         case kCreateBrushIndirect: {
-            metafile::BrushSpec brush;
-            brush.style = data.u16();
-            brush.colour = colourRef(data);
-            brush.hatch = data.u16();
-            if (brush.style > 2) {
-                brush.style = 0;  // a pattern without its bitmap: solid is the best we can do
-            }
-            canvas_.addObject(brush);
+            const uint16_t style = data.u16();
+            const QRgb colour = colourRef(data);
+            canvas_.addObject(metafile::makeBrush(style, colour, data.u16()));
             break;
         }
-        case kDibCreatePatternBrush: {
+        case kDibCreatePatternBrush:
             data.skip(4);  // style, colour usage
-            metafile::BrushSpec brush;
-            brush.style = 3;
-            brush.pattern = metafile::decodePackedDib(data.sub(data.position(), data.remaining()))
-                                .image.convertToFormat(QImage::Format_RGB32);
-            canvas_.addObject(brush);
+            canvas_.addObject(metafile::makePatternBrush(
+                metafile::decodePackedDib(data.sub(data.position(), data.remaining())).image));
             break;
-        }
         case kCreateFontIndirect:
-            canvas_.addObject(readFont(data));
+            canvas_.addObject(metafile::readFont(data, false));
             break;
         case kCreatePalette:
         case kCreatePatternBrush:
@@ -407,7 +350,7 @@ void WmfPlayer::play(uint16_t function, RecordData& data) {
         case kPolyline:
         case kPolygon: {
             const qint64 count = data.s16();
-            const QPolygonF polygon = points(data, count);
+            const QPolygonF polygon = metafile::points16(data, count);
             if (function == kPolyline) {
                 canvas_.polyline(polygon);
             } else {
@@ -428,7 +371,7 @@ void WmfPlayer::play(uint16_t function, RecordData& data) {
             std::vector<QPolygonF> polygons;
             polygons.reserve(polygonCount);
             for (const qint64 count : counts) {
-                polygons.push_back(points(data, count));
+                polygons.push_back(metafile::points16(data, count));
             }
             canvas_.polygons(polygons);
             break;
@@ -536,13 +479,8 @@ void WmfPlayer::bitmap(uint16_t function, RecordData& data) {
         canvas_.patternFill(target, rasterOp);
         return;
     }
-    const metafile::Dib dib =
-        metafile::decodePackedDib(data.sub(data.position(), data.remaining()));
-    if (sourceFromBottom && dib.bottomUp) {
-        // StretchDIBits counts source rows from the bottom of a bottom-up bitmap.
-        source.moveTop(dib.image.height() - source.top() - source.height());
-    }
-    canvas_.image(target, dib.image, source, rasterOp);
+    canvas_.dib(target, metafile::decodePackedDib(data.sub(data.position(), data.remaining())),
+                source, sourceFromBottom, rasterOp);
 }
 
 void WmfPlayer::text(RecordData& data, bool extended) {
