@@ -243,6 +243,10 @@ void TForm1::RestartHistory(bool alwaysWriteFrame) {
 }
 
 void TForm1::backup() {
+    // Without a picture there is no step to record.
+    if (Work_area->picture().isNull()) {
+        return;
+    }
     const int slot = nextSlot(CurrentFrame);
     try {
         HistorySlots.store(slot, Work_area->picture(), CurrentFrame);

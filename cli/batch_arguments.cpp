@@ -76,6 +76,10 @@ BatchArguments parseBatchArguments(const QStringList& arguments) {
         refuse(QStringLiteral("unknown operation %1").arg(name));
     }
     const qsizetype expected = static_cast<qsizetype>(result.operation->argumentNames.size());
+    if (words.size() == 3 && !result.operation->defaults.empty()) {
+        result.values = result.operation->defaults;
+        return result;
+    }
     if (words.size() - 3 != expected) {
         refuse(QStringLiteral("%1 takes %2 arguments, %3 given")
                    .arg(name)
@@ -105,8 +109,13 @@ QString usageText() {
         "Operations:\n");
     for (const OperationInfo& operation : operationTable()) {
         QString line = QStringLiteral("  %1").arg(QString::fromLatin1(operation.name));
+        QStringList names;
         for (const char* argument : operation.argumentNames) {
-            line += u' ' + QString::fromLatin1(argument);
+            names.append(QString::fromLatin1(argument));
+        }
+        if (!names.isEmpty()) {
+            const QString joined = names.join(u' ');
+            line += u' ' + (operation.defaults.empty() ? joined : u'[' + joined + u']');
         }
         text += line.leftJustified(22) + u' ' + QString::fromLatin1(operation.summary) + u'\n';
     }

@@ -1,9 +1,12 @@
 #include "cli/batch_operations.h"
 
+#include "effects/pencil_sketch.h"
 #include "effects/progress.h"
+#include "effects/smudge.h"
 #include "effects/spherical.h"
 #include "effects/stretch.h"
 #include "effects/twirl.h"
+#include "effects/wave.h"
 
 namespace batch {
 namespace {
@@ -49,6 +52,51 @@ void applyStretch(QImage& picture, std::span<const int> values) {
     }
 }
 
+void applyWave(QImage& picture, std::span<const int> values) {
+    effects::NoProgress progress;
+    if (!effects::wave(picture, values[0], values[1], values[2], progress)) {
+        throw OperationError("the wave needs scales A and B other than 0");
+    }
+}
+
+void checkRange(int value, int lowest, int highest, const char* what) {
+    if (value < lowest || value > highest) {
+        throw OperationError(std::string(what) + " must be from " + std::to_string(lowest) +
+                             " to " + std::to_string(highest) + ", not " + std::to_string(value));
+    }
+}
+
+// The press point must lie on the picture, as a press with the mouse does; the release may
+// lie anywhere.
+void applySmudge(QImage& picture, std::span<const int> values) {
+    const int pressX = values[0], pressY = values[1], radius = values[4];
+    if (pressX < 0 || pressY < 0 || pressX >= picture.width() || pressY >= picture.height()) {
+        throw OperationError("the press point " + std::to_string(pressX) + "," +
+                             std::to_string(pressY) + " lies outside the picture of " +
+                             std::to_string(picture.width()) + " x " +
+                             std::to_string(picture.height()) + " pixels");
+    }
+    checkRange(radius, 1, kMaxDiscSize, "the radius A");
+    effects::NoProgress progress;
+    effects::smudge(picture, pressX, pressY, values[2], values[3], radius, progress);
+}
+
+void applyEdges(QImage& picture, std::span<const int>) {
+    picture = effects::edgeImage(picture);
+}
+
+// The two sketches render the edge image of the picture they are given, as the Sketch page
+// renders the edge image it keeps.
+void applySketchBlackAndWhite(QImage& picture, std::span<const int> values) {
+    checkRange(values[0], 0, 255, "the pen pressure T");
+    picture = effects::thresholdSketch(effects::edgeImage(picture), values[0]);
+}
+
+void applySketchGrey(QImage& picture, std::span<const int> values) {
+    checkRange(values[0], 0, 89, "the pencil contrast P");
+    picture = effects::contrastSketch(effects::edgeImage(picture), values[0]);
+}
+
 }  // namespace
 
 const std::vector<OperationInfo>& operationTable() {
@@ -85,6 +133,24 @@ const std::vector<OperationInfo>& operationTable() {
          {"X", "Y", "R", "S"},
          "squeeze a disc of radius R around (X, Y) horizontally, strength S",
          applyDisc<effects::squeezeHorizontal>},
+        {"wave",
+         {"A", "B", "C"},
+         "ripple the whole picture: column scale A, row scale B, amplitude C (2 6 2)",
+         applyWave,
+         {2, 6, 2}},
+        {"smudge",
+         {"PX", "PY", "EX", "EY", "A"},
+         "push the picture along a drag from (PX, PY) to (EX, EY), effect radius A",
+         applySmudge},
+        {"edges", {}, "replace the picture with its inverted edge image", applyEdges},
+        {"sketch-bw",
+         {"T"},
+         "black-and-white pencil sketch of the edge image, pen pressure T (0..255)",
+         applySketchBlackAndWhite},
+        {"sketch-grey",
+         {"P"},
+         "grey pencil sketch of the edge image, contrast angle P (0..89)",
+         applySketchGrey},
     };
     return table;
 }

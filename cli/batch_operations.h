@@ -22,6 +22,8 @@ struct OperationInfo {
     // Checks the values against the picture (throws OperationError) and applies the
     // operation once.
     void (*apply)(QImage& picture, std::span<const int> values);
+    // Values taken when none are given; empty when the arguments must be given.
+    std::vector<int> defaults = {};
 };
 
 const std::vector<OperationInfo>& operationTable();

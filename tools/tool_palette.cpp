@@ -328,14 +328,24 @@ void TTools::Panel2Click() {
     }
 }
 
+// Both OKs render the edge image kept when the page was chosen; without one (there was no
+// picture) there is no rendering and no step to record.
 void TTools::SpeedButton8Click() {
-    if (Work_area != nullptr) {
-        Work_area->twovalue(TrackBar5->value());
+    if (Work_area == nullptr || SketchBitmap.isNull()) {
+        return;
     }
+    Work_area->twovalue(TrackBar5->value());
     if (Form1 != nullptr) {
         Form1->backup();
     }
 }
 
-// The pencil-contrast pass and its history step are not written yet.
-void TTools::SpeedButton9Click() {}
+void TTools::SpeedButton9Click() {
+    if (Work_area == nullptr || SketchBitmap.isNull()) {
+        return;
+    }
+    Work_area->pencilContrast(TrackBar7->value());
+    if (Form1 != nullptr) {
+        Form1->backup();
+    }
+}

@@ -1,31 +1,16 @@
 // The frames of the disc effects: radius and strength from the palette's sliders
 // and the zoom, the pixel work in effects/, the progress bar, the repaint.
-#include <QProgressBar>
-#include <algorithm>
-
 #include "effects/bilinear_sampler.h"
 #include "effects/progress.h"
 #include "effects/spherical.h"
 #include "effects/stretch.h"
 #include "effects/twirl.h"
 #include "tools/tool_palette.h"
+#include "workarea/palette_progress.h"
 #include "workarea/picture_control.h"
 #include "workarea/work_area.h"
 
 namespace {
-
-// Advances the palette's progress bar one step per outer step of an effect.
-class PaletteProgress final : public effects::Progress {
-public:
-    explicit PaletteProgress(QProgressBar* bar) : bar_(bar) {}
-    void advance() override {
-        const int now = std::max(bar_->value(), bar_->minimum());
-        bar_->setValue(std::min(now + 1, bar_->maximum()));
-    }
-
-private:
-    QProgressBar* bar_;
-};
 
 // Runs one disc effect centred on picture pixel (X, Y). A strength of 0 (a tiny
 // slider position at a high zoom) cannot shape a sphere: the picture stays as it
@@ -45,8 +30,7 @@ void runDiscEffect(PictureControl* image, DiscEffect effect, const QSlider* radi
     PaletteProgress progress(bar);
     effect(image->editablePicture(), X, Y, EffectRadius, EffectStrength, progress);
     image->update();
-    bar->setValue(bar->maximum());
-    bar->setValue(0);
+    finishProgress(bar);
 }
 
 }  // namespace

@@ -309,9 +309,3 @@ void TWork_area::setsigncursor() {
         Image1->setCursor(Qt::ArrowCursor);
     }
 }
-
-// Effects of tools still to come: they leave the picture as it is.
-void TWork_area::tumopic(int, int) {}
-void TWork_area::picsobel() {}
-void TWork_area::twovalue(int) {}
-void TWork_area::WaveWrap(int, int, int) {}

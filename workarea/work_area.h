@@ -80,11 +80,15 @@ public:
     void Horizontalshousuo(int X, int Y);
     uint32_t xiangsujuhe(double& x, double& y, const QImage& source) const;
 
-    // Effects of later tools.
+    // The smudge from ClickPoint to the release point (X, Y) relative to Image1.
     void tumopic(int X, int Y);
+    // The wave over the whole picture, recorded as one history step.
+    void WaveWrap(int a, int b, int c);
+    // The pencil sketch: the kept edge image (SketchBitmap), its black-and-white rendering
+    // by a threshold and its grey rendering through the contrast curve at `angle` degrees.
     void picsobel();
     void twovalue(int threshold);
-    void WaveWrap(int a, int b, int c);
+    void pencilContrast(int angle);
 
     // On-screen feedback.
     void DrawTheRect1();

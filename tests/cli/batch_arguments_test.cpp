@@ -34,6 +34,14 @@ TEST(BatchArguments, ConversionOperationAndRepeat) {
         EXPECT_EQ(pinch.repeat, 7);
     }
     EXPECT_TRUE(parseBatchArguments(split("--help")).helpWanted);
+
+    // The wave's arguments may be left out as a whole, never in part.
+    EXPECT_EQ(parseBatchArguments(split("a.bmp b.gif wave")).values, (std::vector<int>{2, 6, 2}));
+    EXPECT_EQ(parseBatchArguments(split("a.bmp b.gif wave 3 7 -1")).values,
+              (std::vector<int>{3, 7, -1}));
+    EXPECT_THROW(parseBatchArguments(split("a.bmp b.gif wave 3")), UsageError);
+    EXPECT_TRUE(parseBatchArguments(split("a.bmp b.gif edges")).values.empty());
+    EXPECT_THROW(parseBatchArguments(split("a.bmp b.gif sketch-bw")), UsageError);
 }
 
 TEST(BatchArguments, BadArgumentsAreUsageErrors) {
@@ -70,9 +78,14 @@ TEST(BatchArguments, UsageListsEveryOperationWithItsArguments) {
     const QString usage = batch::usageText();
     EXPECT_TRUE(usage.startsWith("Usage: mugwarp-batch INPUT OUTPUT"));
     for (const batch::OperationInfo& operation : batch::operationTable()) {
-        QString synopsis = QString::fromLatin1(operation.name);
+        QStringList names;
         for (const char* argument : operation.argumentNames) {
-            synopsis += u' ' + QString::fromLatin1(argument);
+            names.append(QString::fromLatin1(argument));
+        }
+        QString synopsis = QString::fromLatin1(operation.name);
+        if (!names.isEmpty()) {
+            synopsis +=
+                operation.defaults.empty() ? ' ' + names.join(' ') : " [" + names.join(' ') + ']';
         }
         EXPECT_TRUE(usage.contains(synopsis)) << synopsis.toStdString();
     }

@@ -5,10 +5,13 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include "effects/pencil_sketch.h"
 #include "effects/progress.h"
+#include "effects/smudge.h"
 #include "effects/spherical.h"
 #include "effects/stretch.h"
 #include "effects/twirl.h"
+#include "effects/wave.h"
 
 #include <functional>
 #include "formats/picture_file.h"
@@ -115,6 +118,36 @@ TEST_F(BatchRun, EveryDiscOperationRunsItsOwnEffect) {
     const QString flat = path("flat.bmp");
     EXPECT_EQ(run({input, flat, "vstretch", "20", "14", "6", "6"}).exitCode, 1);
     EXPECT_FALSE(QFile::exists(flat));
+}
+
+TEST_F(BatchRun, WholePictureAndSmudgeOperations) {
+    const QString output = path("whole.bmp");
+    auto result = [&](const QStringList& operation) {
+        EXPECT_EQ(run(QStringList{input, output} + operation).exitCode, 0)
+            << operation.join(' ').toStdString();
+        return formats::readPictureFile(output);
+    };
+    effects::NoProgress progress;
+    QImage waved = picture.copy();
+    effects::wave(waved, 2, 6, 2, progress);
+    EXPECT_EQ(result({"wave"}), waved);
+    waved = picture.copy();
+    effects::wave(waved, 3, 4, 5, progress);
+    EXPECT_EQ(result({"wave", "3", "4", "5"}), waved);
+
+    const QImage edges = effects::edgeImage(picture);
+    EXPECT_EQ(result({"edges"}), edges);
+    EXPECT_EQ(result({"sketch-bw", "200"}), effects::thresholdSketch(edges, 200));
+    EXPECT_EQ(result({"sketch-grey", "60"}), effects::contrastSketch(edges, 60));
+
+    QFile::remove(output);
+    for (const QStringList& refused :
+         {QStringList{"wave", "0", "6", "2"}, QStringList{"sketch-bw", "256"},
+          QStringList{"sketch-grey", "90"}}) {
+        EXPECT_EQ(run(QStringList{input, output} + refused).exitCode, 1)
+            << refused.join(' ').toStdString();
+        EXPECT_FALSE(QFile::exists(output));
+    }
 }
 
 TEST_F(BatchRun, BadArgumentsExitWithUsageAndWriteNothing) {

@@ -44,7 +44,7 @@ QImage applied(Effect effect, QImage picture, int x, int y, int radius, int stre
 constexpr int kX = 100;
 constexpr int kY = 100;
 
-TEST(Spherical, BulgeAxisPixelShowsTheSpecsColumn) {
+TEST(Spherical, BulgeAxisPixelShowsTheExpectedColumn) {
     const QImage result =
         applied(effects::bulge, test_pictures::coordinates(220, 220), kX, kY, 100, 30);
     // Rnd(X + 50·151.666… / √(181.666…² − 2500)) = X + 43
@@ -56,7 +56,7 @@ TEST(Spherical, BulgeAxisPixelShowsTheSpecsColumn) {
     EXPECT_EQ(at(result, kX + 99, kY), colour::make(kX + 99, kY, 77));
 }
 
-TEST(Spherical, PinchAxisPixelShowsTheSpecsColumn) {
+TEST(Spherical, PinchAxisPixelShowsTheExpectedColumn) {
     const QImage result =
         applied(effects::pinch, test_pictures::coordinates(220, 220), kX, kY, 100, 30);
     // Rnd(X + 50·181.666… / √(151.666…² + 2500)) = X + 57
@@ -88,7 +88,7 @@ void expectSource(Effect effect, double sx, double sy) {
     EXPECT_NEAR(colour::green(value), 255 * (sy - top), 0.5);
 }
 
-TEST(Spherical, OffAxisSourcesMatchTheSpec) {
+TEST(Spherical, OffAxisSourcesMatchTheFormulas) {
     expectSource(effects::pinch, kX + 34.0856, kY + 45.4474);  // (X + 34.09, Y + 45.45)
     expectSource(effects::bulge, kX + 26.0520, kY + 34.7361);  // (X + 26.05, Y + 34.74)
 }

@@ -16,6 +16,7 @@
 #include "app/main_window.h"
 #include "app/shared_state.h"
 #include "effects/progress.h"
+#include "effects/smudge.h"
 #include "effects/spherical.h"
 #include "effects/stretch.h"
 #include "effects/twirl.h"
@@ -145,6 +146,30 @@ TEST_F(WorkAreaTest, SmudgeModeHasNoRepeatAndNoClickDistortion) {
     EXPECT_FALSE(Work_area->Timer1->isActive());
     releaseOn(Work_area->Image1, Qt::LeftButton, {300, 200});
     EXPECT_EQ(Work_area->picture(), before);
+}
+
+TEST_F(WorkAreaTest, SmudgeRunsOnceOnReleaseFromThePressPoint) {
+    Tools->TabbedNotebook1->setCurrentIndex(1);
+    Tools->SpeedButton3->click();
+    ASSERT_EQ(Tools->TrackBar3->value(), 50);
+    const QImage before = Work_area->picture().copy();
+    const int frame = CurrentFrame;
+    pressOn(Work_area->Image1, Qt::LeftButton, {300, 200});
+    moveOn(Work_area->Image1, Qt::LeftButton, {305, 203});
+    moveOn(Work_area->Image1, Qt::LeftButton, {309, 205});
+    EXPECT_EQ(Work_area->picture(), before);  // nothing happens while the button is held
+    releaseOn(Work_area->Image1, Qt::LeftButton, {312, 206});
+
+    QImage expected = before.copy();
+    effects::NoProgress none;
+    effects::smudge(expected, 300, 200, 312, 206, 50, none);
+    EXPECT_NE(expected, before);
+    EXPECT_EQ(Work_area->picture(), expected);
+    EXPECT_EQ(CurrentFrame, frame + 1);
+    EXPECT_EQ(UndoCount, 1);
+    EXPECT_EQ(BrushRadius, 50);
+    EXPECT_EQ(Tools->ProgressBar1->value(), 0);
+    EXPECT_TRUE(errors.isEmpty());
 }
 
 TEST_F(WorkAreaTest, RightDragPansTheView) {
