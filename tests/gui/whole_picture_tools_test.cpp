@@ -15,6 +15,7 @@
 #include "effects/wave.h"
 #include "tests/gui/gui_test_support.h"
 #include "tools/tool_palette.h"
+#include "workarea/palette_progress.h"
 #include "workarea/work_area.h"
 
 namespace {
@@ -56,6 +57,19 @@ TEST_F(WholePictureToolsTest, EachWavePressIsOneHistoryStep) {
     Form1->Undo1->trigger();
     Form1->Undo1->trigger();
     EXPECT_EQ(Work_area->picture(), opened);
+}
+
+// A picture taller than the bar's range keeps the bar moving: back to 0 at the maximum.
+TEST(WavePictureProgress, BarCyclesOnTallPictures) {
+    QProgressBar bar;
+    bar.setRange(0, 4);
+    CyclingPaletteProgress progress(&bar);
+    QList<int> seen;
+    for (int row = 0; row < 9; ++row) {
+        progress.advance();
+        seen << bar.value();
+    }
+    EXPECT_EQ(seen, (QList<int>{1, 2, 3, 0, 1, 2, 3, 0, 1}));
 }
 
 TEST_F(WholePictureToolsTest, EnteringTheSketchPageKeepsTheEdgeImageOnly) {
