@@ -281,8 +281,12 @@ void TWork_area::PictureMouseEnter() {
     MouseOverPicture = 1;
 }
 
+// A quick move off the picture skips the positions near its edge where the move handler
+// would take the brush outline away, so it goes here; otherwise it would stay on screen, also
+// over the Sketch and Sign pages, which never draw it.
 void TWork_area::PictureMouseLeave() {
     MouseOverPicture = 0;
+    RemoveTheBrush();
 }
 
 void TWork_area::ScrollHookProc() {

@@ -189,7 +189,14 @@ TEST_F(FeedbackTest, BrushCircleFollowsTheMouseOnlyWhereItMay) {
     moveOn(Work_area->Image1, Qt::NoButton, {200, 298});
     EXPECT_EQ(tracesIn(shown()), "");
 
+    // A quick move off the picture takes the outline with it.
     moveOn(Work_area->Image1, Qt::NoButton, {200, 150});
+    ASSERT_NE(tracesIn(shown()), "");
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(Work_area->Image1, &leave);
+    EXPECT_EQ(tracesIn(shown()), "");
+
+    moveOn(Work_area->Image1, Qt::NoButton, {190, 150});
     ASSERT_NE(tracesIn(shown()), "");
     Tools->TabbedNotebook1->setCurrentIndex(kSketchPage);
     moveOn(Work_area->Image1, Qt::NoButton, {210, 150});
