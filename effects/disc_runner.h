@@ -242,6 +242,22 @@ void shareBlocks(size_t blocks, int64_t pixels, int64_t allUnits, const Process&
          [&] { pacer.reach(doneUnits.load(std::memory_order_relaxed), allUnits); });
 }
 
+// Shares `spans` (columns or rows) out between threads in blocks of `kBlock`:
+// process(first, count) handles spans[first .. first + count). One progress unit per span.
+template <size_t kBlock, class Span, class Process>
+void shareSpanBlocks(const std::vector<Span>& spans, const Process& process, ProgressPacer& pacer) {
+    const size_t blocks = (spans.size() + kBlock - 1) / kBlock;
+    int64_t pixels = 0;
+    for (const Span& span : spans) {
+        pixels += span.pixels();
+    }
+    auto count = [&](size_t block) { return std::min(kBlock, spans.size() - block * kBlock); };
+    shareBlocks(
+        blocks, pixels, static_cast<int64_t>(spans.size()),
+        [&](size_t block) { process(block * kBlock, count(block)); },
+        [&](size_t block) { return static_cast<int64_t>(count(block)); }, pacer);
+}
+
 // Runs kernel.column(col)(row) for every visited pixel of `spans` and stores the colours
 // in `out`. The kernel is read concurrently and must not change. Columns are taken in
 // blocks, and each block is walked row by row so reads and writes stay close together.
@@ -249,16 +265,8 @@ template <class Kernel>
 void runColumns(const std::vector<ColumnSpan>& spans, const Kernel& kernel, BoxBuffer& out,
                 ProgressPacer& pacer) {
     constexpr size_t kBlock = 16;
-    const size_t blocks = (spans.size() + kBlock - 1) / kBlock;
-    int64_t pixels = 0;
-    for (const ColumnSpan& span : spans) {
-        pixels += span.pixels();
-    }
     const int left = out.box().left;
-
-    auto processBlock = [&](size_t block) {
-        const size_t first = block * kBlock;
-        const size_t count = std::min(kBlock, spans.size() - first);
+    auto processBlock = [&](size_t first, size_t count) {
         typename Kernel::Column columns[kBlock];
         int rowMin = INT32_MAX;
         int rowMax = INT32_MIN;
@@ -282,10 +290,7 @@ void runColumns(const std::vector<ColumnSpan>& spans, const Kernel& kernel, BoxB
             }
         }
     };
-    auto units = [&](size_t block) {
-        return static_cast<int64_t>(std::min(kBlock, spans.size() - block * kBlock));
-    };
-    shareBlocks(blocks, pixels, static_cast<int64_t>(spans.size()), processBlock, units, pacer);
+    shareSpanBlocks<kBlock>(spans, processBlock, pacer);
 }
 
 // Runs kernel.row(row)(col) for every visited pixel of `spans`, row by row, and stores the
@@ -293,15 +298,8 @@ void runColumns(const std::vector<ColumnSpan>& spans, const Kernel& kernel, BoxB
 template <class Kernel>
 void runRows(const std::vector<RowSpan>& spans, const Kernel& kernel, BoxBuffer& out,
              ProgressPacer& pacer) {
-    constexpr size_t kBlock = 8;
-    const size_t blocks = (spans.size() + kBlock - 1) / kBlock;
-    int64_t pixels = 0;
-    for (const RowSpan& span : spans) {
-        pixels += span.pixels();
-    }
-    auto processBlock = [&](size_t block) {
-        const size_t last = std::min(spans.size(), (block + 1) * kBlock);
-        for (size_t j = block * kBlock; j < last; ++j) {
+    auto processBlock = [&](size_t first, size_t count) {
+        for (size_t j = first; j < first + count; ++j) {
             const RowSpan& span = spans[j];
             const typename Kernel::Row line = kernel.row(span.row);
             uchar* dst = out.pixel(span.lo, span.row);
@@ -310,10 +308,7 @@ void runRows(const std::vector<RowSpan>& spans, const Kernel& kernel, BoxBuffer&
             }
         }
     };
-    auto units = [&](size_t block) {
-        return static_cast<int64_t>(std::min(kBlock, spans.size() - block * kBlock));
-    };
-    shareBlocks(blocks, pixels, static_cast<int64_t>(spans.size()), processBlock, units, pacer);
+    shareSpanBlocks<8>(spans, processBlock, pacer);
 }
 
 }  // namespace effects::detail

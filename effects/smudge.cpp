@@ -142,15 +142,8 @@ template <class Kernel>
 void runCase(const std::vector<ColumnSpan>& spans, const Kernel& kernel, const Raster& source,
              BoxBuffer& out, ProgressPacer& pacer) {
     constexpr size_t kBlock = 16;
-    const size_t blocks = (spans.size() + kBlock - 1) / kBlock;
-    int64_t pixels = 0;
-    for (const ColumnSpan& span : spans) {
-        pixels += span.pixels();
-    }
     const int left = out.box().left;
-    auto processBlock = [&](size_t block) {
-        const size_t first = block * kBlock;
-        const size_t count = std::min(kBlock, spans.size() - first);
+    auto processBlock = [&](size_t first, size_t count) {
         typename Kernel::Column columns[kBlock];
         int rowMin = INT32_MAX;
         int rowMax = INT32_MIN;
@@ -179,11 +172,7 @@ void runCase(const std::vector<ColumnSpan>& spans, const Kernel& kernel, const R
             }
         }
     };
-    auto units = [&](size_t block) {
-        return static_cast<int64_t>(std::min(kBlock, spans.size() - block * kBlock));
-    };
-    detail::shareBlocks(blocks, pixels, static_cast<int64_t>(spans.size()), processBlock, units,
-                        pacer);
+    detail::shareSpanBlocks<kBlock>(spans, processBlock, pacer);
 }
 
 void runStroke(const SmudgeStroke& stroke, int radius, const std::vector<ColumnSpan>& spans,

@@ -328,24 +328,22 @@ void TTools::Panel2Click() {
     }
 }
 
-// Both OKs render the edge image kept when the page was chosen; without one (there was no
-// picture) there is no rendering and no step to record.
-void TTools::SpeedButton8Click() {
+// Both OKs render the edge image kept when the page was chosen and record the rendering as a
+// step; without an edge image (there was no picture) there is nothing to render or record.
+void TTools::renderSketch(void (TWork_area::*render)(int), int value) {
     if (Work_area == nullptr || SketchBitmap.isNull()) {
         return;
     }
-    Work_area->twovalue(TrackBar5->value());
+    (Work_area->*render)(value);
     if (Form1 != nullptr) {
         Form1->backup();
     }
 }
 
+void TTools::SpeedButton8Click() {
+    renderSketch(&TWork_area::twovalue, TrackBar5->value());
+}
+
 void TTools::SpeedButton9Click() {
-    if (Work_area == nullptr || SketchBitmap.isNull()) {
-        return;
-    }
-    Work_area->pencilContrast(TrackBar7->value());
-    if (Form1 != nullptr) {
-        Form1->backup();
-    }
+    renderSketch(&TWork_area::pencilContrast, TrackBar7->value());
 }

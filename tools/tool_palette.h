@@ -13,6 +13,8 @@
 
 #include "tools/track_bar.h"
 
+class TWork_area;
+
 class QButtonGroup;
 class QFrame;
 class QLabel;
@@ -139,6 +141,8 @@ private:
     void applyRadius(int radius, QLabel* valueLabel, TrackBar* strength, long double maxDivisor,
                      long double minDivisor, long double positionDivisor);
     void setProgressMaximumForRadius(int radius);
+    // A Sketch OK: `render` of the picture window with the page's slider value, then a step.
+    void renderSketch(void (TWork_area::*render)(int), int value);
     void setStrengthBarShown(bool shown);
 
     ColourPanel* colourPanel_ = nullptr;  // Panel2 as what it is
