@@ -1,7 +1,9 @@
-// Encapsulated PostScript: we do not run PostScript, we show the preview that a DOS EPS
-// binary header points at, a TIFF or a Windows metafile.
+// Encapsulated PostScript: we do not run PostScript, we show its preview: the TIFF or Windows
+// metafile that a DOS EPS binary header points at, or else the grey bitmap in the PostScript's
+// own comments.
 #include <cstdint>
 
+#include "formats/epsi_preview.h"
 #include "formats/format_error.h"
 #include "formats/format_readers.h"
 #include "formats/reader_classes.h"
@@ -23,6 +25,9 @@ QImage readEps(const QByteArray& data) {
                               bytes[2] == 0xD3 && bytes[3] == 0xC6;
     if (!binaryHeader) {
         if (data.startsWith("%!PS")) {
+            if (std::optional<QImage> preview = readEpsiPreview(data)) {
+                return *preview;
+            }
             throw FormatError(
                 "Cannot load image. PostScript without a preview is not supported for EPS "
                 "files.");
@@ -52,7 +57,10 @@ QImage readEps(const QByteArray& data) {
     if (!metafile.isEmpty()) {
         return readMetafile(metafile);
     }
-    throw FormatError("Cannot load image. The EPS file holds no TIFF or WMF preview.");
+    if (std::optional<QImage> preview = readEpsiPreview(section(4))) {
+        return *preview;
+    }
+    throw FormatError("Cannot load image. The EPS file holds no TIFF, WMF or text preview.");
 }
 
 }  // namespace formats

@@ -56,7 +56,8 @@ PictureReader readerByContent(const QByteArray& data) {
         (startsWith(data, "\0\0\x01\0", 4) || startsWith(data, "\0\0\x02\0", 4))) {
         return &readIcon;
     }
-    if (startsWith(data, "\xC5\xD0\xD3\xC6", 4)) {
+    if (startsWith(data, "\xC5\xD0\xD3\xC6", 4) ||
+        (data.startsWith("%!PS-Adobe") && data.left(data.indexOf('\n')).contains("EPSF"))) {
         return &readEps;
     }
     if (isMetafile(data)) {

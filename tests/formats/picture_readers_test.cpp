@@ -199,10 +199,50 @@ TEST(PictureReaders, EpsShowsItsTiffPreview) {
     EXPECT_EQ(messageOf([&] { formats::readEps(lying); }), "Stream read error in EPS file.");
     QByteArray noPreview = eps;
     putLittle32(noPreview, 24, 0);
-    EXPECT_NE(messageOf([&] { formats::readEps(noPreview); }).find("no TIFF or WMF preview"),
+    EXPECT_NE(messageOf([&] { formats::readEps(noPreview); }).find("no TIFF, WMF or text preview"),
               std::string::npos);
     EXPECT_NE(messageOf([&] { formats::readEps(postscript); }).find("without a preview"),
               std::string::npos);
+}
+
+TEST(PictureReaders, EpsShowsItsTextPreview) {
+    const QImage framed = formats::readPortableMap(readData("netpbm-framed.pbm"));
+    const QByteArray epsi = readData("netpbm-framed-preview.epsi");
+    EXPECT_EQ(formats::readEps(epsi), framed);
+    EXPECT_EQ(formats::decodePicture(epsi, "x.eps"), framed);
+
+    // Deeper samples: the amount of ink, so all bits set is black.
+    const QByteArray deep(
+        "%!PS-Adobe-3.0 EPSF-3.0\n%%BeginPreview: 4 2 2 2\n% 1b\n%%EndImage\n% E4\n"
+        "%%EndPreview\n");
+    const QImage grey = formats::readEps(deep);
+    ASSERT_EQ(grey.size(), QSize(4, 2));
+    const int expected[2][4] = {{255, 170, 85, 0}, {0, 85, 170, 255}};
+    for (int y = 0; y < 2; ++y) {
+        for (int x = 0; x < 4; ++x) {
+            EXPECT_EQ(grey.pixel(x, y), qRgb(expected[y][x], expected[y][x], expected[y][x]));
+        }
+    }
+
+    // The same preview inside a binary EPS without a TIFF or metafile.
+    QByteArray binary("\xC5\xD0\xD3\xC6", 4);
+    binary.append(QByteArray(26, '\0'));
+    putLittle32(binary, 4, 30);
+    putLittle32(binary, 8, static_cast<uint32_t>(deep.size()));
+    binary += deep;
+    EXPECT_EQ(formats::readEps(binary), grey);
+
+    for (const char* damaged : {
+             "%!PS\n%%BeginPreview: 4 2 2 2\n% 1b\n%%EndPreview\n",  // a row short
+             "%!PS\n%%BeginPreview: 4 1 3 1\n% ffff\n",              // no such depth
+             "%!PS\n%%BeginPreview: 4\n% ff\n",                      // no height
+             "%!PS\n%%BeginPreview: 2 1 8 1\n% 0g\n",                // not hexadecimal
+             "%!PS\n%%BeginPreview: 40000 1 1 1\n% 00\n",            // too wide
+         }) {
+        EXPECT_NE(messageOf([&] { formats::readEps(QByteArray(damaged)); }).find("EPS"),
+                  std::string::npos)
+            << damaged;
+    }
 }
 
 // A bitmap of our own turned into the layouts the writers above do not produce.
