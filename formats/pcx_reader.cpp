@@ -102,7 +102,7 @@ QImage readPcx(const QByteArray& data) {
     const int planes = header[65];
     const int lineBytes = word(66);
 
-    const bool indexed = (bits == 1 || bits == 2 || bits == 4) && bits * planes <= 4;
+    const bool indexed = (bits == 1 || bits == 2 || bits == 4) && planes >= 1 && bits * planes <= 4;
     const bool palette8 = bits == 8 && planes == 1;
     const bool trueColour = bits == 8 && (planes == 3 || planes == 4);
     if (!indexed && !palette8 && !trueColour) {

@@ -111,6 +111,8 @@ TEST(PcxReader, RefusesBrokenFiles) {
     huge[66] = static_cast<char>(20000 & 0xff);
     huge[67] = static_cast<char>(20000 >> 8);
     EXPECT_THROW(readPcx(huge + bytes({0xff, 0})), formats::FormatError);
+    // No planes hold no pixels: a large picture out of a header alone.
+    EXPECT_THROW(readPcx(pcx(1, 0, 5000, 5000, 625, true)), formats::FormatError);
 }
 
 }  // namespace
