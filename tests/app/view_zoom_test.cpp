@@ -22,8 +22,9 @@ std::vector<int> steps(int width, int height, double factor, int count) {
 }  // namespace
 
 TEST(ViewZoom, StepsOutAndInForAPictureOf605Pixels) {
-    EXPECT_EQ(steps(605, 469, view_zoom::kZoomOutFactor, 19),
-              (std::vector<int>{80, 64, 51, 41, 33, 26, 21, 17, 14, 11, 9, 7, 6, 5, 4, 3, 2, 2, 2}));
+    EXPECT_EQ(
+        steps(605, 469, view_zoom::kZoomOutFactor, 19),
+        (std::vector<int>{80, 64, 51, 41, 33, 26, 21, 17, 14, 11, 9, 7, 6, 5, 4, 3, 2, 2, 2}));
     EXPECT_EQ(steps(605, 469, view_zoom::kZoomInFactor, 9),
               (std::vector<int>{125, 156, 195, 244, 305, 381, 476, 595, 744}));
     EXPECT_EQ(view_zoom::shownSide(605, 80), 484);
