@@ -5,16 +5,13 @@
 
 #include "formats/alias_wavefront_reader.h"
 #include "formats/format_error.h"
+#include "test_pictures.h"
 
 namespace {
 
 using formats::readAliasWavefront;
-using Rgb = std::array<int, 3>;
-
-Rgb rgbAt(const QImage& picture, int x, int y) {
-    const uchar* at = picture.constScanLine(y) + 3 * x;
-    return {at[2], at[1], at[0]};
-}
+using formats_test::Rgb;
+using formats_test::rgbAt;
 
 QByteArray pix(int width, int height, int bits, const QByteArray& runs) {
     QByteArray header(10, '\0');

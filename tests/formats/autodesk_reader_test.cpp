@@ -5,16 +5,13 @@
 
 #include "formats/autodesk_reader.h"
 #include "formats/format_error.h"
+#include "test_pictures.h"
 
 namespace {
 
 using formats::readAutodesk;
-using Rgb = std::array<int, 3>;
-
-Rgb rgbAt(const QImage& picture, int x, int y) {
-    const uchar* at = picture.constScanLine(y) + 3 * x;
-    return {at[2], at[1], at[0]};
-}
+using formats_test::Rgb;
+using formats_test::rgbAt;
 
 // Header (magic 0x9119, size, position, 8 bits, no compression), palette, indices.
 QByteArray cel(int width, int height, const QByteArray& palette, const QByteArray& indices) {

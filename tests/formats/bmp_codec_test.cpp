@@ -11,18 +11,14 @@
 
 namespace {
 
+using formats_test::putLittle32;
+
 uint32_t little32(const QByteArray& bytes, int at) {
     uint32_t value = 0;
     for (int i = 3; i >= 0; --i) {
         value = (value << 8) | static_cast<uint8_t>(bytes[at + i]);
     }
     return value;
-}
-
-void putLittle32(QByteArray& bytes, int at, uint32_t value) {
-    for (int i = 0; i < 4; ++i) {
-        bytes[at + i] = static_cast<char>(value >> (8 * i));
-    }
 }
 
 bool samePixels(const QImage& a, const QImage& b) {

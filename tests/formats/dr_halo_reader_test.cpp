@@ -6,16 +6,13 @@
 
 #include "formats/dr_halo_reader.h"
 #include "formats/format_error.h"
+#include "test_pictures.h"
 
 namespace {
 
 using formats::readDrHalo;
-using Rgb = std::array<int, 3>;
-
-Rgb rgbAt(const QImage& picture, int x, int y) {
-    const uchar* at = picture.constScanLine(y) + 3 * x;
-    return {at[2], at[1], at[0]};
-}
+using formats_test::Rgb;
+using formats_test::rgbAt;
 
 QByteArray little(std::initializer_list<int> words) {
     QByteArray bytes;

@@ -10,12 +10,7 @@
 
 namespace {
 
-QByteArray readData(const char* name) {
-    QFile file(formats_test::dataFile(name));
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << name;
-    return file.readAll();
-}
-
+using formats_test::readData;
 // Red, green and blue channel of pixel (x, y) of a Format_BGR888 picture.
 std::array<int, 3> rgbAt(const QImage& picture, int x, int y) {
     const uchar* pixel = picture.constScanLine(y) + 3 * x;

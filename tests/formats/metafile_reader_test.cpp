@@ -17,6 +17,7 @@ namespace {
 using formats_test::EmfBuilder;
 using formats_test::put16;
 using formats_test::put32;
+using formats_test::readData;
 using formats_test::WmfBuilder;
 
 constexpr QRgb kWhite = 0xFFFFFF;
@@ -25,12 +26,6 @@ constexpr QRgb kBlue = 0x0000FF;
 
 QRgb at(const QImage& picture, int x, int y) {
     return picture.pixel(x, y) & 0xFFFFFF;
-}
-
-QByteArray readData(const char* name) {
-    QFile file(formats_test::dataFile(name));
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << name;
-    return file.readAll();
 }
 
 // A red brush in slot 0 and a null pen in slot 1, both selected.

@@ -12,15 +12,10 @@
 namespace {
 
 using formats_test::put16;
+using formats_test::readData;
 
 QRgb at(const QImage& picture, int x, int y) {
     return picture.pixel(x, y) & 0xFFFFFF;
-}
-
-QByteArray readData(const char* name) {
-    QFile file(formats_test::dataFile(name));
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << name;
-    return file.readAll();
 }
 
 int darkPixels(const QImage& picture, const QRect& area) {

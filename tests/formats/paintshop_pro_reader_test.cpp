@@ -8,16 +8,13 @@
 
 #include "formats/format_error.h"
 #include "formats/paintshop_pro_reader.h"
+#include "test_pictures.h"
 
 namespace {
 
 using formats::readPaintShopPro;
-using Rgb = std::array<int, 3>;
-
-Rgb rgbAt(const QImage& picture, int x, int y) {
-    const uchar* at = picture.constScanLine(y) + 3 * x;
-    return {at[2], at[1], at[0]};
-}
+using formats_test::Rgb;
+using formats_test::rgbAt;
 
 QByteArray little(uint32_t value, int size) {
     QByteArray bytes(size, '\0');

@@ -12,26 +12,10 @@
 namespace {
 
 using formats::readPcx;
-using Rgb = std::array<int, 3>;
-
-QByteArray load(const char* name) {
-    QFile file(formats_test::dataFile(name));
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << name;
-    return file.readAll();
-}
-
-Rgb rgbAt(const QImage& picture, int x, int y) {
-    const uchar* at = picture.constScanLine(y) + 3 * x;
-    return {at[2], at[1], at[0]};
-}
-
-QByteArray bytes(std::initializer_list<int> values) {
-    QByteArray result;
-    for (int value : values) {
-        result.append(static_cast<char>(value));
-    }
-    return result;
-}
+using formats_test::bytes;
+using formats_test::readData;
+using formats_test::Rgb;
+using formats_test::rgbAt;
 
 // A 128-byte header; `palette` fills the 16 header colours.
 QByteArray pcx(int bits, int planes, int width, int height, int lineBytes, bool runLength,
@@ -53,12 +37,12 @@ QByteArray pcx(int bits, int planes, int width, int height, int lineBytes, bool 
 
 TEST(PcxReader, ReadsFilesOfAnotherProgramLikeImageMagick) {
     // Values from ImageMagick's decode of the same files.
-    const QImage colour = readPcx(load("im-b.pcx"));
+    const QImage colour = readPcx(readData("im-b.pcx"));
     ASSERT_EQ(colour.size(), QSize(200, 150));
     EXPECT_EQ(rgbAt(colour, 0, 0), (Rgb{59, 36, 4}));
     EXPECT_EQ(rgbAt(colour, 100, 75), (Rgb{138, 115, 80}));
     EXPECT_EQ(rgbAt(colour, 199, 149), (Rgb{217, 214, 217}));
-    const QImage indexed = readPcx(load("im-b-8bit.pcx"));
+    const QImage indexed = readPcx(readData("im-b-8bit.pcx"));
     ASSERT_EQ(indexed.size(), QSize(200, 150));
     EXPECT_EQ(rgbAt(indexed, 0, 0), (Rgb{56, 36, 7}));
     EXPECT_EQ(rgbAt(indexed, 100, 75), (Rgb{137, 113, 78}));

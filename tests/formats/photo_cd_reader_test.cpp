@@ -12,18 +12,9 @@
 namespace {
 
 using formats::readPhotoCd;
-using Rgb = std::array<int, 3>;
-
-QByteArray load(const char* name) {
-    QFile file(formats_test::dataFile(name));
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << name;
-    return file.readAll();
-}
-
-Rgb rgbAt(const QImage& picture, int x, int y) {
-    const uchar* at = picture.constScanLine(y) + 3 * x;
-    return {at[2], at[1], at[0]};
-}
+using formats_test::readData;
+using formats_test::Rgb;
+using formats_test::rgbAt;
 
 void expectNear(const Rgb& actual, const Rgb& expected, int tolerance) {
     for (int c = 0; c < 3; ++c) {
@@ -47,7 +38,7 @@ QByteArray photoCd(int luma, Chroma chroma) {
 }
 
 TEST(PhotoCdReader, ReadsTheBaseImageLikeImageMagick) {
-    const QImage picture = readPhotoCd(load("im-b.pcd"));
+    const QImage picture = readPhotoCd(readData("im-b.pcd"));
     ASSERT_EQ(picture.size(), QSize(768, 512));
     // ImageMagick's decode of the same file, which upsamples and converts a little
     // differently: we agree within a few levels.

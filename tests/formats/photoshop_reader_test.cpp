@@ -11,18 +11,9 @@
 namespace {
 
 using formats::readPhotoshop;
-using Rgb = std::array<int, 3>;
-
-QByteArray load(const char* name) {
-    QFile file(formats_test::dataFile(name));
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << name;
-    return file.readAll();
-}
-
-Rgb rgbAt(const QImage& picture, int x, int y) {
-    const uchar* at = picture.constScanLine(y) + 3 * x;
-    return {at[2], at[1], at[0]};
-}
+using formats_test::readData;
+using formats_test::Rgb;
+using formats_test::rgbAt;
 
 QByteArray big(uint32_t value, int size) {
     QByteArray bytes(size, '\0');
@@ -42,7 +33,7 @@ QByteArray psd(int channels, int width, int height, int depth, int mode, int com
 
 TEST(PhotoshopReader, ReadsFileOfAnotherProgramLikeImageMagick) {
     // Values from ImageMagick's decode of the same file.
-    const QImage picture = readPhotoshop(load("im-b.psd"));
+    const QImage picture = readPhotoshop(readData("im-b.psd"));
     ASSERT_EQ(picture.size(), QSize(200, 150));
     EXPECT_EQ(rgbAt(picture, 0, 0), (Rgb{59, 36, 4}));
     EXPECT_EQ(rgbAt(picture, 100, 75), (Rgb{138, 115, 80}));

@@ -16,15 +16,7 @@
 
 namespace {
 
-std::string messageOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const formats::FormatError& error) {
-        return error.what();
-    }
-    return "no error";
-}
-
+using formats_test::messageOf;
 QByteArray contentsOf(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();

@@ -15,12 +15,9 @@
 
 namespace {
 
-QByteArray readData(const char* name) {
-    QFile file(formats_test::dataFile(name));
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << name;
-    return file.readAll();
-}
-
+using formats_test::messageOf;
+using formats_test::putLittle32;
+using formats_test::readData;
 QRgb pixelOf(const QImage& picture, int x, int y) {
     const uchar* at = picture.constScanLine(y) + 3 * x;
     return qRgb(at[2], at[1], at[0]);
@@ -36,21 +33,6 @@ quint32 crc32Of(const QByteArray& bytes) {
         }
     }
     return ~crc;
-}
-
-std::string messageOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const formats::FormatError& error) {
-        return error.what();
-    }
-    return "no error";
-}
-
-void putLittle32(QByteArray& bytes, qsizetype at, uint32_t value) {
-    for (int i = 0; i < 4; ++i) {
-        bytes[at + i] = static_cast<char>(value >> (8 * i));
-    }
 }
 
 struct KnownPixel {

@@ -11,32 +11,23 @@
 namespace {
 
 using formats::readPortableMap;
-using Rgb = std::array<int, 3>;
-
-QByteArray load(const char* name) {
-    QFile file(formats_test::dataFile(name));
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << name;
-    return file.readAll();
-}
-
-Rgb rgbAt(const QImage& picture, int x, int y) {
-    const uchar* at = picture.constScanLine(y) + 3 * x;
-    return {at[2], at[1], at[0]};
-}
+using formats_test::readData;
+using formats_test::Rgb;
+using formats_test::rgbAt;
 
 TEST(PortableMapReader, ReadsFilesOfOtherProgramsLikeImageMagick) {
     // Values from ImageMagick's decode of the same files.
-    const QImage colour = readPortableMap(load("im-b-ascii.ppm"));
+    const QImage colour = readPortableMap(readData("im-b-ascii.ppm"));
     ASSERT_EQ(colour.size(), QSize(200, 150));
     EXPECT_EQ(rgbAt(colour, 0, 0), (Rgb{59, 36, 4}));
     EXPECT_EQ(rgbAt(colour, 199, 149), (Rgb{217, 214, 217}));
-    const QImage grey = readPortableMap(load("im-b-ascii.pgm"));
+    const QImage grey = readPortableMap(readData("im-b-ascii.pgm"));
     EXPECT_EQ(rgbAt(grey, 100, 75), (Rgb{117, 117, 117}));
-    const QImage bits = readPortableMap(load("im-b.pbm"));
+    const QImage bits = readPortableMap(readData("im-b.pbm"));
     ASSERT_EQ(bits.size(), QSize(200, 150));
     EXPECT_EQ(rgbAt(bits, 7, 0), (Rgb{255, 255, 255}));
     EXPECT_EQ(rgbAt(bits, 100, 75), (Rgb{0, 0, 0}));
-    const QImage strip = readPortableMap(load("netpbm-pcxstd.ppm"));
+    const QImage strip = readPortableMap(readData("netpbm-pcxstd.ppm"));
     ASSERT_EQ(strip.size(), QSize(16, 1));
     EXPECT_EQ(rgbAt(strip, 15, 0), (Rgb{255, 255, 255}));
 }
@@ -70,7 +61,7 @@ TEST(PortableMapReader, RefusesBrokenFiles) {
     EXPECT_THROW(readPortableMap("P5 99999999999 1 255\n1"), formats::FormatError);
     EXPECT_THROW(readPortableMap("P1 2 1 0 2"), formats::FormatError);
     EXPECT_THROW(readPortableMap("P5 2 1 255\n1"), formats::FormatError);  // short samples
-    EXPECT_THROW(readPortableMap(load("gdk-pixbuf-tests-invalid.2.ppm")), formats::FormatError);
+    EXPECT_THROW(readPortableMap(readData("gdk-pixbuf-tests-invalid.2.ppm")), formats::FormatError);
 }
 
 }  // namespace

@@ -12,18 +12,9 @@
 namespace {
 
 using formats::readSgi;
-using Rgb = std::array<int, 3>;
-
-QByteArray load(const char* name) {
-    QFile file(formats_test::dataFile(name));
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << name;
-    return file.readAll();
-}
-
-Rgb rgbAt(const QImage& picture, int x, int y) {
-    const uchar* at = picture.constScanLine(y) + 3 * x;
-    return {at[2], at[1], at[0]};
-}
+using formats_test::readData;
+using formats_test::Rgb;
+using formats_test::rgbAt;
 
 void putBig(QByteArray& bytes, int at, uint32_t value, int size) {
     for (int i = 0; i < size; ++i) {
@@ -70,7 +61,7 @@ QByteArray runLengthFile(int width, int height, int channels,
 
 TEST(SgiReader, ReadsFileOfAnotherProgramLikeImageMagick) {
     // Values from ImageMagick's decode of the same file.
-    const QImage picture = readSgi(load("im-b.sgi"));
+    const QImage picture = readSgi(readData("im-b.sgi"));
     ASSERT_EQ(picture.size(), QSize(200, 150));
     EXPECT_EQ(rgbAt(picture, 0, 0), (Rgb{59, 36, 4}));
     EXPECT_EQ(rgbAt(picture, 100, 75), (Rgb{138, 115, 80}));

@@ -12,12 +12,8 @@
 namespace {
 
 using formats::readTarga;
-
-QByteArray load(const char* name) {
-    QFile file(formats_test::dataFile(name));
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << name;
-    return file.readAll();
-}
+using formats_test::bytes;
+using formats_test::readData;
 
 std::array<int, 3> rgbAt(const QImage& picture, int x, int y) {
     const uchar* at = picture.constScanLine(y) + 3 * x;
@@ -42,18 +38,10 @@ QByteArray targa(int type, int width, int height, int bits, int descriptor, cons
     return file + body;
 }
 
-QByteArray bytes(std::initializer_list<int> values) {
-    QByteArray result;
-    for (int value : values) {
-        result.append(static_cast<char>(value));
-    }
-    return result;
-}
-
 constexpr int kTopLeft = 0x20;
 
 TEST(TargaReader, ReadsFilesOfAnotherProgramLikeImageMagick) {
-    const QImage topLeft = readTarga(load("gdk-pixbuf-tests-gtk-logo-gray-8bpp-top-left.tga"));
+    const QImage topLeft = readTarga(readData("gdk-pixbuf-tests-gtk-logo-gray-8bpp-top-left.tga"));
     ASSERT_EQ(topLeft.size(), QSize(48, 48));
     EXPECT_EQ(topLeft.format(), QImage::Format_BGR888);
     // Values from ImageMagick's decode of the same file.
@@ -63,10 +51,10 @@ TEST(TargaReader, ReadsFilesOfAnotherProgramLikeImageMagick) {
 
     // The same logo stored from the bottom up with runs, and as grey plus alpha from the right.
     const QImage bottomLeft =
-        readTarga(load("gdk-pixbuf-tests-gtk-logo-gray-rle-8bpp-bottom-left.tga"));
+        readTarga(readData("gdk-pixbuf-tests-gtk-logo-gray-rle-8bpp-bottom-left.tga"));
     EXPECT_EQ(bottomLeft, topLeft);
     const QImage topRight =
-        readTarga(load("gdk-pixbuf-tests-gtk-logo-gray-rle-16bpp-top-right.tga"));
+        readTarga(readData("gdk-pixbuf-tests-gtk-logo-gray-rle-16bpp-top-right.tga"));
     for (auto [x, y] : {std::pair{10, 10}, std::pair{24, 24}, std::pair{30, 12}}) {
         EXPECT_EQ(rgbAt(topRight, x, y), rgbAt(topLeft, x, y)) << x << "," << y;
     }

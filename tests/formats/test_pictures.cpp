@@ -1,5 +1,10 @@
 #include "test_pictures.h"
 
+#include <gtest/gtest.h>
+#include <QFile>
+
+#include "formats/format_error.h"
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -82,6 +87,40 @@ std::vector<Segment> segmentsBeforeScan(const QByteArray& jpeg) {
 
 QString dataFile(const char* name) {
     return QStringLiteral(MUGWARP_TEST_DATA "/formats/") + QString::fromLatin1(name);
+}
+
+QByteArray readData(const char* name) {
+    QFile file(dataFile(name));
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << name;
+    return file.readAll();
+}
+
+Rgb rgbAt(const QImage& picture, int x, int y) {
+    const uchar* at = picture.constScanLine(y) + 3 * x;
+    return {at[2], at[1], at[0]};
+}
+
+QByteArray bytes(std::initializer_list<int> values) {
+    QByteArray result;
+    for (int value : values) {
+        result.append(static_cast<char>(value));
+    }
+    return result;
+}
+
+void putLittle32(QByteArray& data, qsizetype at, uint32_t value) {
+    for (int i = 0; i < 4; ++i) {
+        data[at + i] = static_cast<char>(value >> (8 * i));
+    }
+}
+
+std::string messageOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const formats::FormatError& error) {
+        return error.what();
+    }
+    return "no error";
 }
 
 }  // namespace formats_test

@@ -4,8 +4,11 @@
 #include <QByteArray>
 #include <QImage>
 #include <QString>
+#include <array>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
+#include <string>
 #include <vector>
 
 #include <jpeglib.h>
@@ -37,5 +40,21 @@ struct Segment {
 std::vector<Segment> segmentsBeforeScan(const QByteArray& jpeg);
 
 QString dataFile(const char* name);
+
+// The bytes of a file under tests/data/formats; a missing file fails the test.
+QByteArray readData(const char* name);
+
+// Red, green and blue of pixel (x, y) of a Format_BGR888 picture.
+using Rgb = std::array<int, 3>;
+Rgb rgbAt(const QImage& picture, int x, int y);
+
+// Bytes from a list of values 0..255.
+QByteArray bytes(std::initializer_list<int> values);
+
+// Writes `value` as four little-endian bytes at `at`.
+void putLittle32(QByteArray& data, qsizetype at, uint32_t value);
+
+// The message of the FormatError `action` throws, or "no error".
+std::string messageOf(const std::function<void()>& action);
 
 }  // namespace formats_test
