@@ -89,10 +89,10 @@ QImage mapGreys(const QImage& sketch, const ContrastTable& table) {
     };
     std::vector<uint32_t> bytesOfSum(25501);
     for (int n = 0; n <= 25500; ++n) {
-        bytesOfSum[n] = n % 100 == 50 ? kAtHalf : packed(table[(n + 50) / 100]);
+        bytesOfSum[n] = greySumAtHalf(n) ? kAtHalf : packed(table[greyOfSum(n)]);
     }
     auto mapped = [&](const uchar* in) {
-        const uint32_t bytes = bytesOfSum[30 * in[2] + 59 * in[1] + 11 * in[0]];
+        const uint32_t bytes = bytesOfSum[greySum(in[2], in[1], in[0])];
         return bytes != kAtHalf ? bytes : packed(table[sketchGreyAtHalf(in[2], in[1], in[0])]);
     };
     QImage result = newPictureLike(sketch);

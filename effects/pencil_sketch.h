@@ -13,13 +13,19 @@ namespace effects {
 // 0..255. The sum is n / 100 with n = 30·R + 59·G + 11·B; unless n / 100 lies at a half it is
 // at least 0.01 away from one, far beyond the long double's rounding, so integer arithmetic
 // gives the same grey. Only at the halves does the long double sum decide the side.
+constexpr int greySum(int red, int green, int blue) {
+    return 30 * red + 59 * green + 11 * blue;
+}
+constexpr bool greySumAtHalf(int sum) {
+    return sum % 100 == 50;
+}
+constexpr int greyOfSum(int sum) {  // for sums not at a half
+    return (sum + 50) / 100;
+}
 int sketchGreyAtHalf(int red, int green, int blue);
 inline int sketchGrey(int red, int green, int blue) {
-    const int n = 30 * red + 59 * green + 11 * blue;
-    if (n % 100 != 50) [[likely]] {
-        return (n + 50) / 100;
-    }
-    return sketchGreyAtHalf(red, green, blue);
+    const int sum = greySum(red, green, blue);
+    return greySumAtHalf(sum) ? sketchGreyAtHalf(red, green, blue) : greyOfSum(sum);
 }
 
 // The inverted edge image of a Format_BGR888 picture, in Format_BGR888: inside the one-pixel

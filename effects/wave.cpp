@@ -65,12 +65,6 @@ Shift columnShift(int col, int a, int c) {
 
 }  // namespace
 
-WaveSource waveSource(int col, int row, int width, int height, int a, int b, int c) {
-    const int64_t x = rowShift(row, b, c).plus(col);
-    const int64_t y = columnShift(col, a, c).plus(row);
-    return {wrapColumn(x, width), wrapRow(y, height)};
-}
-
 bool wave(QImage& picture, int a, int b, int c, Progress& progress) {
     if (!picture.isNull() && picture.format() != QImage::Format_BGR888) {
         throw std::invalid_argument("wave: the picture must be in Format_BGR888");

@@ -7,13 +7,15 @@
 #include "workarea/work_area.h"
 
 void TWork_area::WaveWrap(int a, int b, int c) {
-    if (a == 0 || b == 0 || !Image1->hasPicture()) {
+    if (!Image1->hasPicture()) {
         return;
     }
     QProgressBar* bar = Tools->ProgressBar1;
     CyclingPaletteProgress progress(bar);
     QImage picture = Image1->picture();
-    effects::wave(picture, a, b, c, progress);
+    if (!effects::wave(picture, a, b, c, progress)) {
+        return;  // a or b is 0: nothing to lay, nothing to record
+    }
     Image1->setPicture(std::move(picture));
     Form1->backup();
     finishProgress(bar);

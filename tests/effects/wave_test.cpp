@@ -67,8 +67,6 @@ TEST(Wave, FirstRowsTakeTheDocumentedSources) {
     for (int col = 0; col < 7; ++col) {
         EXPECT_EQ(sourceOf(result, col, 0), row0[col]) << "row 0, column " << col;
         EXPECT_EQ(sourceOf(result, col, 10), row10[col]) << "row 10, column " << col;
-        const effects::WaveSource source = effects::waveSource(col, 10, 100, 80, kA, kB, kC);
-        EXPECT_EQ(std::make_pair(source.col, source.row), row10[col]);
     }
 }
 
