@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "formats/colour_value.h"
 #include "formats/picture_file.h"
 
 namespace batch {
@@ -19,6 +20,29 @@ std::optional<int> integerFrom(const QString& text) {
         return std::nullopt;
     }
     return value;
+}
+
+// #rrggbb with hexadecimal digits in either case, nothing else, as a colour value.
+std::optional<int> colourFrom(const QString& text) {
+    if (text.size() != 7 || text[0] != u'#') {
+        return std::nullopt;
+    }
+    uint32_t rgb = 0;
+    for (qsizetype i = 1; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        uint32_t digit;
+        if (c >= u'0' && c <= u'9') {
+            digit = c - u'0';
+        } else if (c >= u'a' && c <= u'f') {
+            digit = c - u'a' + 10;
+        } else if (c >= u'A' && c <= u'F') {
+            digit = c - u'A' + 10;
+        } else {
+            return std::nullopt;
+        }
+        rgb = rgb * 16 + digit;
+    }
+    return static_cast<int>(colour::make(rgb >> 16, (rgb >> 8) & 0xff, rgb & 0xff));
 }
 
 [[noreturn]] void refuse(const QString& message) {
@@ -75,7 +99,8 @@ BatchArguments parseBatchArguments(const QStringList& arguments) {
     if (result.operation == nullptr) {
         refuse(QStringLiteral("unknown operation %1").arg(name));
     }
-    const qsizetype expected = static_cast<qsizetype>(result.operation->argumentNames.size());
+    const std::vector<Argument>& wanted = result.operation->arguments;
+    const qsizetype expected = static_cast<qsizetype>(wanted.size());
     if (words.size() == 3 && !result.operation->defaults.empty()) {
         result.values = result.operation->defaults;
         return result;
@@ -87,11 +112,15 @@ BatchArguments parseBatchArguments(const QStringList& arguments) {
                    .arg(words.size() - 3));
     }
     for (qsizetype i = 0; i < expected; ++i) {
-        const auto value = integerFrom(words[3 + i]);
+        const QString& word = words[3 + i];
+        const bool colour = wanted[i].kind == ArgumentKind::Colour;
+        const auto value = colour ? colourFrom(word) : integerFrom(word);
         if (!value) {
-            refuse(QStringLiteral("%1 of %2 must be a whole number, not %3")
-                       .arg(QString::fromLatin1(result.operation->argumentNames[i]), name,
-                            words[3 + i]));
+            refuse(QStringLiteral("%1 of %2 must be %3, not %4")
+                       .arg(QString::fromLatin1(wanted[i].name), name,
+                            colour ? QStringLiteral("a colour written #rrggbb")
+                                   : QStringLiteral("a whole number"),
+                            word));
         }
         result.values.push_back(*value);
     }
@@ -105,19 +134,26 @@ QString usageText() {
         "OPERATION N times (once by default) and writes OUTPUT as a 24-bit BMP (.bmp), a\n"
         "JPEG (.jpg, .jpeg), a 216-colour GIF (.gif) or a placeable metafile (.wmf).\n"
         "Without an operation the picture is only converted. Coordinates and sizes are\n"
-        "whole picture pixels.\n"
+        "whole picture pixels; colours are written #rrggbb.\n"
         "Operations:\n");
+    constexpr qsizetype kSynopsisWidth = 22;
     for (const OperationInfo& operation : operationTable()) {
         QString line = QStringLiteral("  %1").arg(QString::fromLatin1(operation.name));
         QStringList names;
-        for (const char* argument : operation.argumentNames) {
-            names.append(QString::fromLatin1(argument));
+        for (const Argument& argument : operation.arguments) {
+            names.append(QString::fromLatin1(argument.name));
         }
         if (!names.isEmpty()) {
             const QString joined = names.join(u' ');
             line += u' ' + (operation.defaults.empty() ? joined : u'[' + joined + u']');
         }
-        text += line.leftJustified(22) + u' ' + QString::fromLatin1(operation.summary) + u'\n';
+        // A synopsis too long for the column gets its summary on the next line.
+        if (line.size() > kSynopsisWidth) {
+            text += line + u'\n';
+            line.clear();
+        }
+        text += line.leftJustified(kSynopsisWidth) + u' ' + QString::fromLatin1(operation.summary) +
+                u'\n';
     }
     return text;
 }

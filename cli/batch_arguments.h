@@ -21,6 +21,7 @@ struct BatchArguments {
     QString output;
     // nullptr: convert only.
     const OperationInfo* operation = nullptr;
+    // One per argument of the operation; a colour is given by its colour value.
     std::vector<int> values;
     int repeat = 1;
     bool helpWanted = false;

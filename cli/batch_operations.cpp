@@ -2,6 +2,7 @@
 
 #include "effects/pencil_sketch.h"
 #include "effects/progress.h"
+#include "effects/sign_drawing.h"
 #include "effects/smudge.h"
 #include "effects/spherical.h"
 #include "effects/stretch.h"
@@ -59,10 +60,10 @@ void applyWave(QImage& picture, std::span<const int> values) {
     }
 }
 
-void checkRange(int value, int lowest, int highest, const char* what) {
+void checkRange(int value, int lowest, int highest, const std::string& what) {
     if (value < lowest || value > highest) {
-        throw OperationError(std::string(what) + " must be from " + std::to_string(lowest) +
-                             " to " + std::to_string(highest) + ", not " + std::to_string(value));
+        throw OperationError(what + " must be from " + std::to_string(lowest) + " to " +
+                             std::to_string(highest) + ", not " + std::to_string(value));
     }
 }
 
@@ -95,6 +96,22 @@ void applySketchBlackAndWhite(QImage& picture, std::span<const int> values) {
 void applySketchGrey(QImage& picture, std::span<const int> values) {
     checkRange(values[0], 0, 89, "the pencil contrast P");
     picture = effects::contrastSketch(effects::edgeImage(picture), values[0]);
+}
+
+// A straight line with the sign pen. The drawing clips the line to the picture; coordinates
+// beyond a million pixels can only be typing mistakes.
+constexpr int kMaxLineCoordinate = 1000000;
+constexpr int kMaxLineWidth = 100;
+
+void applyLine(QImage& picture, std::span<const int> values) {
+    const char* const names[] = {"X1", "Y1", "X2", "Y2"};
+    for (int i = 0; i < 4; ++i) {
+        checkRange(values[i], -kMaxLineCoordinate, kMaxLineCoordinate,
+                   std::string("the coordinate ") + names[i]);
+    }
+    checkRange(values[4], 1, kMaxLineWidth, "the width");
+    const effects::SignPen pen{static_cast<uint32_t>(values[5]), values[4]};
+    effects::drawSignLine(picture, {values[0], values[1]}, {values[2], values[3]}, pen);
 }
 
 }  // namespace
@@ -151,6 +168,10 @@ const std::vector<OperationInfo>& operationTable() {
          {"P"},
          "grey pencil sketch of the edge image, contrast angle P (0..89)",
          applySketchGrey},
+        {"line",
+         {"X1", "Y1", "X2", "Y2", "WIDTH", {"COLOUR", ArgumentKind::Colour}},
+         "draw a line from (X1, Y1) to (X2, Y2), WIDTH 1..100 (1 is dashed), COLOUR #rrggbb",
+         applyLine},
     };
     return table;
 }

@@ -14,13 +14,27 @@ struct OperationError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// How an argument is written on the command line.
+enum class ArgumentKind {
+    Integer,  // a whole decimal number
+    Colour,   // #rrggbb in hexadecimal, either case; its value is the colour value
+};
+
+struct Argument {
+    // Not explicit: a plain name in the table stands for an integer argument.
+    Argument(const char* name, ArgumentKind kind = ArgumentKind::Integer)
+        : name(name), kind(kind) {}
+
+    const char* name;  // for the usage text
+    ArgumentKind kind;
+};
+
 struct OperationInfo {
     const char* name;
-    // Names of the integer arguments, in order, for the usage text.
-    std::vector<const char*> argumentNames;
+    std::vector<Argument> arguments;
     const char* summary;
-    // Checks the values against the picture (throws OperationError) and applies the
-    // operation once.
+    // Checks the values, one per argument, against the picture (throws OperationError) and
+    // applies the operation once. A colour's value has red in the low byte.
     void (*apply)(QImage& picture, std::span<const int> values);
     // Values taken when none are given; empty when the arguments must be given.
     std::vector<int> defaults = {};

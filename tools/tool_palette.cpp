@@ -143,6 +143,11 @@ QColor TTools::signColour() const {
 }
 
 void TTools::TabbedNotebook1Change(int newPage) {
+    // A line or stroke dragged while the page changes ends here, not at a release that
+    // the new page would read as one of its own tools.
+    if (newPage != kSignPage && Work_area != nullptr) {
+        Work_area->endSignDrag();
+    }
     switch (newPage) {
         case kDistortPage:
             DistortMode = 1;

@@ -54,10 +54,7 @@ void TWork_area::FormCreate() {
     Image1->setToolTip("Click or Keep Down");
     ScrollBox->setWidget(Image1);
 
-    Label1 = new QLabel(this);
-    Label1->hide();
-    Memo1 = new QPlainTextEdit(this);
-    Memo1->hide();
+    createTextSign();
 
     BandRect = {};
     AntsPhase = 128;
@@ -84,10 +81,16 @@ void TWork_area::FormShow() {
         connect(bar, &QScrollBar::actionTriggered, this,
                 [this] { guarded([this] { ScrollHookProc(); }); });
     }
+    connect(ScrollBox->horizontalScrollBar(), &QScrollBar::valueChanged, this,
+            [this] { followScroll(); });
+    connect(ScrollBox->verticalScrollBar(), &QScrollBar::valueChanged, this,
+            [this] { followScroll(); });
     BrushBox = {-200, -200, -200, -200};
     BrushArcStart = {-200, -200};
     EffectRadius = 100;
     BrushRadius = 100;
+    MemoMoving = 0;
+    MemoSizing = 0;
     qApp->installEventFilter(this);
     ZoomPercent = 100.0;
 }
@@ -177,6 +180,10 @@ void TWork_area::Image1MouseDown(Qt::MouseButton /*button*/, Qt::MouseButtons bu
     }
     ButtonHeld = 1;
     DragOrigin = {X, Y};
+    pressPage_ = paletteIndex();
+    if (leftDown && pressPage_ == kSignPage) {
+        signPress(X, Y);
+    }
 }
 
 void TWork_area::Image1MouseMove(Qt::MouseButtons buttons, int X, int Y) {
@@ -224,6 +231,9 @@ void TWork_area::Image1MouseMove(Qt::MouseButtons buttons, int X, int Y) {
             RemoveTheBrush();
         }
     }
+    if (leftDown && page == kSignPage) {
+        signMove(X, Y);
+    }
 }
 
 void TWork_area::pan(int X, int Y) {
@@ -245,19 +255,25 @@ void TWork_area::Image1MouseUp(Qt::MouseButton button, Qt::MouseButtons /*button
     if (page == kTwistPage && left && SmudgeMode == 1) {
         tumopic(X, Y);
     }
-    if (left && (page == kDistortPage || page == kTwistPage)) {
+    if (left && (page == kDistortPage || page == kTwistPage) && pressPage_ != kSignPage) {
         Form1->backup();
+    }
+    if (left && page == kSignPage) {
+        signRelease(X, Y);
     }
 }
 
 void TWork_area::Image1Click() {
-    if (SelectMode != 0) {
+    if (SelectMode != 0 || pressPage_ == kSignPage) {
         return;
     }
     distortAt(ClickPoint);
 }
 
 void TWork_area::Timer1Timer() {
+    if (pressPage_ == kSignPage) {
+        return;
+    }
     distortAt(ClickPoint);
 }
 

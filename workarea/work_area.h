@@ -3,13 +3,17 @@
 // distortions at the press point.
 #pragma once
 
+#include <QFont>
 #include <QImage>
 #include <QMdiSubWindow>
 #include <QTimer>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <vector>
 
 #include "app/shared_state.h"
+#include "effects/sign_drawing.h"
 #include "workarea/feedback_overlay.h"
 
 class PictureControl;
@@ -51,6 +55,15 @@ public:
     uint8_t AntsPhase = 128;  // one set bit: where the outline's dash pattern starts
     uint8_t AntsMask = 128;   // one set bit: the outline pixel being drawn
 
+    // The text box: the Memo1-relative point where a move or resize began, and which of
+    // the two is under way.
+    IntPoint MemoGrip;
+    uint8_t MemoMoving = 0;
+    uint8_t MemoSizing = 0;
+    // FontDialog1: asks for a font starting at `initial`; empty when the user cancels.
+    // Opens the modal font dialog unless replaced (tests replace it).
+    std::function<std::optional<QFont>(const QFont& initial)> chooseFont;
+
     // Mouse dispatch; X and Y are relative to Image1. `buttons` holds every button
     // down during the event (the shift state), `button` the one that changed.
     void Image1MouseDown(Qt::MouseButton button, Qt::MouseButtons buttons, int X, int Y);
@@ -64,6 +77,24 @@ public:
     void ScrollHookProc();
 
     void setsigncursor();
+
+    // The sign steps of the Sign page, X and Y relative to Image1.
+    void signPress(int X, int Y);
+    void signMove(int X, int Y);
+    void signRelease(int X, int Y);
+    // Ends a line or stroke under way when the palette leaves the Sign page: the preview
+    // goes, and segments a stroke has already drawn are recorded as its step.
+    void endSignDrag();
+    // The text box's handlers, X and Y relative to Memo1.
+    void Memo1MouseDown(Qt::MouseButtons buttons, int X, int Y);
+    void Memo1MouseMove(Qt::MouseButtons buttons, int X, int Y);
+    void Memo1MouseUp(Qt::MouseButton button, int X, int Y);
+    void Memo1DblClick();
+    // The colour of the text box's font, the colour its text is written in.
+    QColor memoFontColour() const;
+    // Routes a mouse event of the text box or its text area (`watched`) to the handlers
+    // above; true when the event was used up.
+    bool memoEvent(QWidget* watched, QEvent* event);
 
     // The distortion dispatch and the disc effects, centred on picture pixel (X, Y).
     void distortAt(IntPoint centre);
@@ -116,6 +147,7 @@ protected:
 
 private:
     void FormCreate();
+    void createTextSign();
     void FormShow();
     void FormClose();
     bool AppMessage(QEvent* event);
@@ -125,6 +157,26 @@ private:
     // Steps the mask and records the outline pixel at window point (X, Y).
     void AntsPixelProc(int X, int Y, std::vector<BandPixel>& canvas);
 
+    // The text press: the box at window point `at` with the initial text.
+    void showTextBox(QPoint at);
+    // Keeps the text box and its label over the same picture point while the view scrolls.
+    void followScroll();
+    // The pen of the sign tools: Panel2's colour and PenWidth as they are now.
+    effects::SignPen currentSignPen() const;
+    // Repaints Image1 over a changed part of the picture.
+    void showPictureChange(const QRect& pictureArea);
+
     bool shown_ = false;
     FeedbackOverlay* Overlay = nullptr;
+    // The palette page of the last press on Image1: a press begun on the Sign page never
+    // distorts, even when the page changes before the release.
+    int pressPage_ = 0;
+    // The line or stroke a left press on the Sign page began (SignTool 1 or 2), 0 for none.
+    int signDrag_ = 0;
+    // The picture canvas's pen and its position during a stroke.
+    effects::SignPen picturePen_;
+    IntPoint penPosition_;
+    effects::DashPhase penDash_;
+    bool strokeDrew_ = false;
+    QPoint scrollOrigin_;
 };

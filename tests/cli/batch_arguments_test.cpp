@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "cli/batch_arguments.h"
+#include "formats/colour_value.h"
 
 namespace {
 
@@ -44,6 +45,36 @@ TEST(BatchArguments, ConversionOperationAndRepeat) {
     EXPECT_THROW(parseBatchArguments(split("a.bmp b.gif sketch-bw")), UsageError);
 }
 
+TEST(BatchArguments, ColoursAreHexadecimalRedGreenBlue) {
+    // The colour value has red in the low byte.
+    const int orange = static_cast<int>(colour::make(0xff, 0x80, 0x0a));
+    for (const char* line :
+         {"a.bmp b.bmp line 1 -2 30 40 3 #FF800A", "a.bmp b.bmp line 1 -2 30 40 3 #ff800a"}) {
+        const auto parsed = parseBatchArguments(split(line));
+        ASSERT_NE(parsed.operation, nullptr);
+        EXPECT_STREQ(parsed.operation->name, "line");
+        EXPECT_EQ(parsed.values, (std::vector<int>{1, -2, 30, 40, 3, orange})) << line;
+    }
+    EXPECT_EQ(parseBatchArguments(split("a.bmp b.bmp line 0 0 1 1 1 #000000")).values.back(), 0);
+    EXPECT_EQ(parseBatchArguments(split("a.bmp b.bmp line 0 0 1 1 1 #FfFfFf")).values.back(),
+              0xffffff);
+
+    for (const char* colour : {"red", "#12345", "#1234567", "#ggg000", "ff8000", "#0x1234",
+                               "#+12345", "# 12345", "255"}) {
+        try {
+            parseBatchArguments(split("a.bmp b.bmp line 1 2 3 4 5") << colour);
+            ADD_FAILURE() << "accepted " << colour;
+        } catch (const UsageError& error) {
+            EXPECT_EQ(
+                std::string(error.what()),
+                std::string("COLOUR of line must be a colour written #rrggbb, not ") + colour);
+        }
+    }
+    // Integers stay integers.
+    EXPECT_THROW(parseBatchArguments(split("a.bmp b.bmp line 1 2 3 4 #000005 #000000")),
+                 UsageError);
+}
+
 TEST(BatchArguments, BadArgumentsAreUsageErrors) {
     for (const char* line : {
              "",
@@ -79,8 +110,8 @@ TEST(BatchArguments, UsageListsEveryOperationWithItsArguments) {
     EXPECT_TRUE(usage.startsWith("Usage: mugwarp-batch INPUT OUTPUT"));
     for (const batch::OperationInfo& operation : batch::operationTable()) {
         QStringList names;
-        for (const char* argument : operation.argumentNames) {
-            names.append(QString::fromLatin1(argument));
+        for (const batch::Argument& argument : operation.arguments) {
+            names.append(QString::fromLatin1(argument.name));
         }
         QString synopsis = QString::fromLatin1(operation.name);
         if (!names.isEmpty()) {

@@ -7,6 +7,7 @@
 
 #include "effects/pencil_sketch.h"
 #include "effects/progress.h"
+#include "effects/sign_drawing.h"
 #include "effects/smudge.h"
 #include "effects/spherical.h"
 #include "effects/stretch.h"
@@ -148,6 +149,46 @@ TEST_F(BatchRun, WholePictureAndSmudgeOperations) {
             << refused.join(' ').toStdString();
         EXPECT_FALSE(QFile::exists(output));
     }
+}
+
+TEST_F(BatchRun, DrawsLinesWithTheSignPen) {
+    const QString output = path("line.bmp");
+    struct Line {
+        QStringList arguments;
+        QPoint from, to;
+        effects::SignPen pen;
+    };
+    for (const Line& line : {
+             Line{{"3", "4", "35", "27", "1", "#FF8000"}, {3, 4}, {35, 27}, {0x0080ff, 1}},
+             Line{{"-500", "20", "1000000", "-7", "5", "#0a1B2c"},
+                  {-500, 20},
+                  {1000000, -7},
+                  {0x2c1b0a, 5}},
+             Line{{"20", "15", "20", "15", "100", "#ffffff"}, {20, 15}, {20, 15}, {0xffffff, 100}},
+         }) {
+        ASSERT_EQ(run(QStringList{input, output, "line"} + line.arguments).exitCode, 0)
+            << line.arguments.join(' ').toStdString();
+        QImage expected = picture.copy();
+        ASSERT_FALSE(effects::drawSignLine(expected, line.from, line.to, line.pen).isEmpty());
+        EXPECT_EQ(formats::readPictureFile(output), expected)
+            << line.arguments.join(' ').toStdString();
+    }
+
+    QFile::remove(output);
+    for (const QStringList& refused : {
+             QStringList{"0", "0", "10", "10", "0", "#000000"},
+             QStringList{"0", "0", "10", "10", "101", "#000000"},
+             QStringList{"0", "1000001", "10", "10", "3", "#000000"},
+             QStringList{"0", "0", "-1000001", "10", "3", "#000000"},
+         }) {
+        const Outcome result = run(QStringList{input, output, "line"} + refused);
+        EXPECT_EQ(result.exitCode, 1) << refused.join(' ').toStdString();
+        EXPECT_TRUE(result.errors.startsWith("mugwarp-batch: the ")) << result.errors.toStdString();
+    }
+    const Outcome badColour = run({input, output, "line", "0", "0", "9", "9", "3", "red"});
+    EXPECT_EQ(badColour.exitCode, 2);
+    EXPECT_TRUE(badColour.errors.contains("#rrggbb")) << badColour.errors.toStdString();
+    EXPECT_FALSE(QFile::exists(output));
 }
 
 TEST_F(BatchRun, BadArgumentsExitWithUsageAndWriteNothing) {
