@@ -28,6 +28,16 @@ void showCaptionedBox(const QString& caption, const QString& text) {
     QMessageBox::information(QApplication::activeWindow(), caption, text);
 }
 
+void showPlainMessage(const QString& text) {
+    if (sink()) {
+        sink()(text);
+        return;
+    }
+    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), text, QMessageBox::Ok,
+                    QApplication::activeWindow());
+    box.exec();
+}
+
 void setErrorBoxSink(std::function<void(const QString&)> newSink) {
     sink() = std::move(newSink);
 }

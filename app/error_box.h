@@ -8,5 +8,8 @@
 void showErrorBox(const QString& text);
 // A plain message box with its own caption; goes to the same replacement as the error box.
 void showCaptionedBox(const QString& caption, const QString& text);
+// A plain message box without an icon, captioned with the program's name; goes to the same
+// replacement as the error box.
+void showPlainMessage(const QString& text);
 // Replaces what showErrorBox does; an empty function restores the message box.
 void setErrorBoxSink(std::function<void(const QString&)> sink);

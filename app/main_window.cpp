@@ -347,10 +347,5 @@ void TForm1::SpeedButton9Click() {
 
 // Commands whose features come later; they exist so that every button, menu item
 // and shortcut is wired.
-void TForm1::ImageSize1Click() {}
-void TForm1::SpeedButton2Click() {}
-void TForm1::SpeedButton11Click() {}
 void TForm1::SpeedButton16Click() {}
 void TForm1::SpeedButton1Click() {}
-void TForm1::Action6Execute() {}
-void TForm1::Action9Execute() {}

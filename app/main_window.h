@@ -99,6 +99,11 @@ public:
     void Action6Execute();
     void Action9Execute();
 
+    // The selected zone of the current picture, within it; empty when it holds no pixel.
+    std::optional<QImage> selectedZone() const;
+    // Resamples the whole picture of `image` by the two ratios of its width and height.
+    void ZoomInOut(PictureControl* image, double horizontal, double vertical);
+
     // Opening and saving.
     bool ChoosePicture();
     QImage LoadPicture(const QString& fileName);

@@ -1,6 +1,7 @@
 #include "app/shared_state.h"
 
 #include <QLabel>
+#include <algorithm>
 #include <cmath>
 
 #include "app/main_window.h"
@@ -21,4 +22,13 @@ void refreshZoomPercent() {
     if (ok && percent > 0) {
         ZoomPercent = percent;
     }
+}
+
+ZoneRect zoneInPicture(const ZoneRect& zone, int width, int height) {
+    return {std::max(zone.left, 1), std::max(zone.top, 1), std::min(zone.right, width),
+            std::min(zone.bottom, height)};
+}
+
+bool zoneHasPixels(const ZoneRect& zone) {
+    return zone.left <= zone.right && zone.top <= zone.bottom;
 }

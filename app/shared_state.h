@@ -28,6 +28,11 @@ struct ZoneRect {
     bool operator==(const ZoneRect&) const = default;
 };
 
+// `zone` cut down to a picture of `width` x `height` pixels.
+ZoneRect zoneInPicture(const ZoneRect& zone, int width, int height);
+// Whether `zone` holds at least one pixel.
+bool zoneHasPixels(const ZoneRect& zone);
+
 // The single window instances, created once at start-up.
 inline TForm1* Form1 = nullptr;
 inline TWork_area* Work_area = nullptr;

@@ -1,6 +1,7 @@
 #include "cli/batch_operations.h"
 
 #include "effects/pencil_sketch.h"
+#include "effects/picture_resize.h"
 #include "effects/progress.h"
 #include "effects/sign_drawing.h"
 #include "effects/smudge.h"
@@ -8,6 +9,8 @@
 #include "effects/stretch.h"
 #include "effects/twirl.h"
 #include "effects/wave.h"
+#include "effects/zone_crop.h"
+#include "formats/picture_limits.h"
 
 namespace batch {
 namespace {
@@ -114,6 +117,37 @@ void applyLine(QImage& picture, std::span<const int> values) {
     effects::drawSignLine(picture, {values[0], values[1]}, {values[2], values[3]}, pen);
 }
 
+// The zone is inclusive, its columns and rows counted from 1.
+void applyCrop(QImage& picture, std::span<const int> values) {
+    const int left = values[0], top = values[1], right = values[2], bottom = values[3];
+    const std::string zone = std::to_string(left) + "," + std::to_string(top) + " to " +
+                             std::to_string(right) + "," + std::to_string(bottom);
+    if (left > right || top > bottom) {
+        throw OperationError("the zone " + zone +
+                             " is empty: RIGHT must not be left of LEFT, nor BOTTOM above TOP");
+    }
+    if (left < 1 || top < 1 || right > picture.width() || bottom > picture.height()) {
+        throw OperationError("the zone " + zone + " does not lie inside the picture of " +
+                             std::to_string(picture.width()) + " x " +
+                             std::to_string(picture.height()) +
+                             " pixels, whose columns and rows count from 1");
+    }
+    picture = effects::cropToZone(picture, left, top, right, bottom);
+}
+
+// The new size must be one the program could have read from a file.
+void applyResize(QImage& picture, std::span<const int> values) {
+    const int width = values[0], height = values[1];
+    checkRange(width, 1, static_cast<int>(formats::kMaxPictureSide), "the width");
+    checkRange(height, 1, static_cast<int>(formats::kMaxPictureSide), "the height");
+    if (static_cast<qint64>(width) * height > formats::kMaxPicturePixels) {
+        throw OperationError(
+            std::to_string(width) + " x " + std::to_string(height) + " pixels is more than the " +
+            std::to_string(formats::kMaxPicturePixels) + " pixels a picture may have");
+    }
+    picture = effects::resizePicture(picture, width, height);
+}
+
 }  // namespace
 
 const std::vector<OperationInfo>& operationTable() {
@@ -172,6 +206,14 @@ const std::vector<OperationInfo>& operationTable() {
          {"X1", "Y1", "X2", "Y2", "WIDTH", {"COLOUR", ArgumentKind::Colour}},
          "draw a line from (X1, Y1) to (X2, Y2), WIDTH 1..100 (1 is dashed), COLOUR #rrggbb",
          applyLine},
+        {"crop",
+         {"LEFT", "TOP", "RIGHT", "BOTTOM"},
+         "keep columns LEFT..RIGHT and rows TOP..BOTTOM, counted from 1",
+         applyCrop},
+        {"resize",
+         {"WIDTH", "HEIGHT"},
+         "resample to WIDTH x HEIGHT pixels, at most 30000 a side and 120 M in all",
+         applyResize},
     };
     return table;
 }

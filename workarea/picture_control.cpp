@@ -18,6 +18,14 @@ void PictureControl::setPicture(QImage picture) {
     update();
 }
 
+bool PictureControl::event(QEvent* event) {
+    if (event->type() == QEvent::ToolTip && !hintShown_) {
+        event->ignore();
+        return true;
+    }
+    return QWidget::event(event);
+}
+
 void PictureControl::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     if (picture_.isNull() || width() <= 0 || height() <= 0) {

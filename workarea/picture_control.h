@@ -19,8 +19,12 @@ public:
     // caller repaints with update() when done.
     QImage& editablePicture() { return picture_; }
     bool hasPicture() const { return !picture_.isNull(); }
+    // Whether the control's hint shows as a tool tip; the hint text is kept while it does not.
+    void setHintShown(bool shown) { hintShown_ = shown; }
+    bool hintShown() const { return hintShown_; }
 
 protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -32,4 +36,5 @@ protected:
 private:
     TWork_area* owner_;
     QImage picture_;
+    bool hintShown_ = true;
 };

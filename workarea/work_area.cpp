@@ -203,7 +203,12 @@ void TWork_area::Image1MouseMove(Qt::MouseButtons buttons, int X, int Y) {
             SelectionRect.top = screenToPicture(std::min(v + BandRect.b, v + BandRect.d)) + 1;
             SelectionRect.right = screenToPicture(std::max(h + BandRect.a, h + BandRect.c)) - 1;
             SelectionRect.bottom = screenToPicture(std::max(v + BandRect.b, v + BandRect.d)) - 1;
-            if (BandRect.c != BandRect.a || BandRect.d != BandRect.b) {
+            // A drag that leaves the picture selects up to its edge; a zone without pixels
+            // can be neither cut nor copied.
+            const QImage& p = picture();
+            SelectionRect = zoneInPicture(SelectionRect, p.width(), p.height());
+            if ((BandRect.c != BandRect.a || BandRect.d != BandRect.b) &&
+                zoneHasPixels(SelectionRect)) {
                 Form1->Action6->setEnabled(true);
                 Form1->SpeedButton11->setEnabled(true);
             }

@@ -75,6 +75,65 @@ TEST(BatchArguments, ColoursAreHexadecimalRedGreenBlue) {
                  UsageError);
 }
 
+TEST(BatchArguments, CropAndResizeTakeTheirNumbers) {
+    const auto crop = parseBatchArguments(split("a.bmp b.bmp crop 3 4 30 20"));
+    ASSERT_NE(crop.operation, nullptr);
+    EXPECT_STREQ(crop.operation->name, "crop");
+    EXPECT_EQ(crop.values, (std::vector<int>{3, 4, 30, 20}));
+    const auto resize = parseBatchArguments(split("a.bmp b.jpg resize 640 480 --repeat 2"));
+    ASSERT_NE(resize.operation, nullptr);
+    EXPECT_STREQ(resize.operation->name, "resize");
+    EXPECT_EQ(resize.values, (std::vector<int>{640, 480}));
+    EXPECT_EQ(resize.repeat, 2);
+    for (const char* line :
+         {"a.bmp b.bmp crop 1 2 3", "a.bmp b.bmp crop 1 2 3 4 5", "a.bmp b.bmp resize 640",
+          "a.bmp b.bmp resize 640 480 1", "a.bmp b.bmp resize 640 4.5", "a.bmp b.bmp crop"}) {
+        EXPECT_THROW(parseBatchArguments(split(line)), UsageError) << line;
+    }
+}
+
+// The refusals come from the operations themselves, before any picture is made.
+TEST(BatchArguments, CropAndResizeRefuseZonesAndSizesTheyCannotMake) {
+    QImage picture(40, 30, QImage::Format_BGR888);
+    picture.fill(Qt::darkCyan);
+    const batch::OperationInfo* crop = batch::findOperation("crop");
+    const batch::OperationInfo* resize = batch::findOperation("resize");
+    ASSERT_NE(crop, nullptr);
+    ASSERT_NE(resize, nullptr);
+    for (const std::vector<int>& zone : {
+             std::vector<int>{0, 1, 10, 10},  // columns count from 1
+             std::vector<int>{1, 0, 10, 10},
+             std::vector<int>{1, 1, 41, 30},  // one column too far
+             std::vector<int>{1, 1, 40, 31},
+             std::vector<int>{41, 31, 41, 31},
+             std::vector<int>{10, 5, 9, 20},  // empty
+             std::vector<int>{5, 10, 20, 9},
+             std::vector<int>{-5, -5, -1, -1},
+         }) {
+        QImage copy = picture;
+        EXPECT_THROW(crop->apply(copy, zone), batch::OperationError)
+            << zone[0] << "," << zone[1] << " to " << zone[2] << "," << zone[3];
+        EXPECT_EQ(copy.size(), picture.size());
+    }
+    for (const std::vector<int>& size : {
+             std::vector<int>{0, 10}, std::vector<int>{10, 0}, std::vector<int>{-640, 480},
+             std::vector<int>{30001, 1}, std::vector<int>{1, 30001},
+             std::vector<int>{20000, 20000},  // 400 M pixels
+             std::vector<int>{10000, 12001},  // just above 120 M
+         }) {
+        QImage copy = picture;
+        EXPECT_THROW(resize->apply(copy, size), batch::OperationError)
+            << size[0] << " x " << size[1];
+        EXPECT_EQ(copy.size(), picture.size());
+    }
+    // Each side may reach the limit.
+    for (const QSize size : {QSize(30000, 1), QSize(1, 30000)}) {
+        QImage copy = picture;
+        resize->apply(copy, std::vector<int>{size.width(), size.height()});
+        EXPECT_EQ(copy.size(), size);
+    }
+}
+
 TEST(BatchArguments, BadArgumentsAreUsageErrors) {
     for (const char* line : {
              "",

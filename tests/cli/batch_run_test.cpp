@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 
 #include "effects/pencil_sketch.h"
+#include "effects/picture_resize.h"
 #include "effects/progress.h"
 #include "effects/sign_drawing.h"
 #include "effects/smudge.h"
@@ -13,6 +14,7 @@
 #include "effects/stretch.h"
 #include "effects/twirl.h"
 #include "effects/wave.h"
+#include "effects/zone_crop.h"
 
 #include <functional>
 #include "formats/picture_file.h"
@@ -189,6 +191,39 @@ TEST_F(BatchRun, DrawsLinesWithTheSignPen) {
     EXPECT_EQ(badColour.exitCode, 2);
     EXPECT_TRUE(badColour.errors.contains("#rrggbb")) << badColour.errors.toStdString();
     EXPECT_FALSE(QFile::exists(output));
+}
+
+TEST_F(BatchRun, CropsAndResizesThroughThePictureFunctions) {
+    const QString output = path("sized.bmp");
+    auto result = [&](const QStringList& operation) {
+        EXPECT_EQ(run(QStringList{input, output} + operation).exitCode, 0)
+            << operation.join(' ').toStdString();
+        return formats::readPictureFile(output);
+    };
+    EXPECT_EQ(result({"crop", "3", "5", "22", "30"}), effects::cropToZone(picture, 3, 5, 22, 30));
+    EXPECT_EQ(result({"crop", "1", "1", "40", "30"}), picture);
+    EXPECT_EQ(result({"crop", "40", "1", "40", "30"}), effects::cropToZone(picture, 40, 1, 40, 30));
+
+    EXPECT_EQ(result({"resize", "32", "24"}), effects::resizePicture(picture, 32, 24));
+    EXPECT_EQ(result({"resize", "57", "13"}), effects::resizePicture(picture, 57, 13));
+    EXPECT_EQ(result({"resize", "1", "1"}), effects::resizePicture(picture, 1, 1));
+
+    QFile::remove(output);
+    for (const QStringList& refused : {
+             QStringList{"crop", "0", "1", "10", "10"},
+             QStringList{"crop", "1", "1", "41", "30"},
+             QStringList{"crop", "1", "1", "40", "31"},
+             QStringList{"crop", "20", "5", "19", "10"},
+             QStringList{"resize", "0", "10"},
+             QStringList{"resize", "30001", "10"},
+             QStringList{"resize", "20000", "20000"},
+         }) {
+        const Outcome outcome = run(QStringList{input, output} + refused);
+        EXPECT_EQ(outcome.exitCode, 1) << refused.join(' ').toStdString();
+        EXPECT_EQ(outcome.errors.count(u'\n'), 1) << outcome.errors.toStdString();
+        EXPECT_TRUE(outcome.errors.startsWith("mugwarp-batch: ")) << outcome.errors.toStdString();
+        EXPECT_FALSE(QFile::exists(output)) << refused.join(' ').toStdString();
+    }
 }
 
 TEST_F(BatchRun, BadArgumentsExitWithUsageAndWriteNothing) {
