@@ -1,10 +1,12 @@
 #include "app/image_size_dialog.h"
 
 #include <QCheckBox>
+#include <QFontDatabase>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QToolButton>
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <stdexcept>
@@ -57,8 +59,16 @@ QString scaledField(const QString& text, int percent) {
 }  // namespace
 
 TImage_Size::TImage_Size(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::MSWindowsFixedSizeDialogHint) {
+    : QDialog(parent, Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint |
+                          Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
     setWindowTitle("Image_Size");
+    // The small dialog font, so that the captions fit their places.
+    QFont font = this->font();
+    if (QFontDatabase::hasFamily("MS Sans Serif")) {
+        font.setFamily("MS Sans Serif");
+    }
+    font.setPixelSize(11);
+    setFont(font);
     setFixedSize(313, 195);
     move(55, 181);
 
@@ -73,6 +83,11 @@ TImage_Size::TImage_Size(QWidget* parent)
     CheckBox1 = new QCheckBox("Hold in width and height", this);
     CheckBox1->setGeometry(168, 26, 137, 17);
     CheckBox1->setChecked(true);
+    // The desktop's font may be wider than the one the box was laid out for: the box then
+    // grows to show its whole caption, and the dialog with it.
+    const int checkWidth = std::max(137, CheckBox1->sizeHint().width());
+    CheckBox1->resize(checkWidth, 17);
+    setFixedSize(std::max(313, 168 + checkWidth + 8), 195);
     SpeedButton2 = signButtonAt(this, "+", 168);
     SpeedButton1 = signButtonAt(this, "-", 200);
     Button1 = new QPushButton("OK", this);

@@ -2,6 +2,7 @@
 // zone, copying the zone to the clipboard and pasting a picture from it.
 #include <QApplication>
 #include <QClipboard>
+#include <QMimeData>
 #include <QTabWidget>
 #include <QToolButton>
 
@@ -31,6 +32,28 @@ void leaveSelectionAfterNewPicture() {
     setNotebookHintShown(false);
     Work_area->Image1->setHintShown(true);
     Tools->TabbedNotebook1->setCurrentIndex(TTools::kDistortPage);
+}
+
+// The picture the clipboard offers: Qt's own image when the platform made one, otherwise
+// PNG, BMP or JPEG bytes, read by our own readers with their checks and size limits. Null
+// when the clipboard holds no picture.
+QImage clipboardPicture() {
+    const QMimeData* data = QApplication::clipboard()->mimeData();
+    if (data == nullptr) {
+        return {};
+    }
+    if (data->hasImage()) {
+        const QImage image = qvariant_cast<QImage>(data->imageData());
+        if (!image.isNull()) {
+            return image;
+        }
+    }
+    for (const char* type : {"image/png", "image/bmp", "image/x-bmp", "image/jpeg"}) {
+        if (data->hasFormat(type)) {
+            return formats::decodePicture(data->data(type), "The clipboard's picture");
+        }
+    }
+    return {};
 }
 
 }  // namespace
@@ -85,7 +108,7 @@ void TForm1::Action6Execute() {
 }
 
 void TForm1::Action9Execute() {
-    const QImage pasted = QApplication::clipboard()->image();
+    const QImage pasted = clipboardPicture();
     if (pasted.isNull()) {
         return;  // nothing to paste: the picture, its history and the zone stay
     }

@@ -4,8 +4,10 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QBuffer>
 #include <QClipboard>
 #include <QLabel>
+#include <QMimeData>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTabWidget>
@@ -195,6 +197,32 @@ TEST_F(SelectionTest, PasteReplacesThePictureAndStartsAFreshHistory) {
     EXPECT_EQ(Tools->TabbedNotebook1->currentIndex(), 0);
     EXPECT_TRUE(Form1->SpeedButton11->isChecked());
     EXPECT_TRUE(errors.isEmpty());
+}
+
+TEST_F(SelectionTest, PasteTakesPictureBytesOtherProgramsOffer) {
+    QImage offered(30, 20, QImage::Format_RGB32);
+    offered.fill(qRgb(1, 2, 3));
+    offered.setPixel(29, 0, qRgb(250, 128, 7));
+    for (const char* type : {"image/png", "image/bmp"}) {
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        offered.save(&buffer, type == std::string("image/png") ? "PNG" : "BMP");
+        auto* data = new QMimeData;
+        data->setData(type, bytes);
+        QApplication::clipboard()->setMimeData(data);
+        Form1->Action9Execute();
+        ASSERT_EQ(Work_area->picture().size(), QSize(30, 20)) << type;
+        EXPECT_EQ(Work_area->picture().pixel(29, 0), qRgb(250, 128, 7)) << type;
+        loadTestPicture(opened);
+    }
+    // Damaged bytes are reported and the picture stays.
+    auto* data = new QMimeData;
+    data->setData("image/png", QByteArray("\x89PNG\r\n\x1a\n broken", 16));
+    QApplication::clipboard()->setMimeData(data);
+    QTest::keyClick(Form1, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(errors.size(), 1);
+    EXPECT_EQ(Work_area->picture(), opened);
 }
 
 TEST_F(SelectionTest, PasteWithoutAPictureOrWithAnOversizedOneChangesNothing) {
