@@ -104,6 +104,11 @@ public:
     // Resamples the whole picture of `image` by the two ratios of its width and height.
     void ZoomInOut(PictureControl* image, double horizontal, double vertical);
 
+    // The export of a record (see record_export.cpp).
+    void Recorderto();
+    bool ExtractRes(const QString& type, const QString& name, const QString& fileName);
+    bool Cjt_AddtoFile(const QString& source, const QString& target);
+
     // Opening and saving.
     bool ChoosePicture();
     QImage LoadPicture(const QString& fileName);

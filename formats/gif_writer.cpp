@@ -1,12 +1,9 @@
 #include "formats/gif_writer.h"
 
-#include <gif_lib.h>
-
-#include <memory>
-#include <string>
 #include <vector>
 
 #include "formats/format_error.h"
+#include "formats/gif_memory_output.h"
 #include "formats/picture_file.h"
 
 namespace formats {
@@ -14,20 +11,7 @@ namespace {
 
 constexpr int kTableSize = 256;  // 8 bits of colour resolution
 constexpr int kCubeSize = 216;
-
-int writeToArray(GifFileType* gif, const GifByteType* bytes, int count) {
-    static_cast<QByteArray*>(gif->UserData)->append(reinterpret_cast<const char*>(bytes), count);
-    return count;
-}
-
-struct MapFreer {
-    void operator()(ColorMapObject* map) const { GifFreeMapObject(map); }
-};
-
-[[noreturn]] void fail(int error) {
-    throw FormatError(std::string("Cannot save the GIF picture: ") +
-                      (GifErrorString(error) != nullptr ? GifErrorString(error) : "error") + ".");
-}
+constexpr const char* kSubject = "GIF picture";
 
 }  // namespace
 
@@ -46,27 +30,12 @@ QByteArray encodeGif(const QImage& source) {
                          static_cast<GifByteType>(51 * (index / 6 % 6)),
                          static_cast<GifByteType>(51 * (index % 6))};
     }
-    std::unique_ptr<ColorMapObject, MapFreer> map(GifMakeMapObject(kTableSize, colours.data()));
-    if (!map) {
-        throw FormatError("Not enough memory to save the GIF picture.");
-    }
-    QByteArray file;
-    int error = 0;
-    GifFileType* gif = EGifOpen(&file, &writeToArray, &error);
-    if (gif == nullptr) {
-        fail(error);
-    }
-    // EGifCloseFile frees gif whether or not it succeeds; every failure path goes through it.
-    auto closeAndFail = [&]() {
-        const int cause = gif->Error;
-        EGifCloseFile(gif, nullptr);
-        fail(cause);
-    };
-    if (EGifPutScreenDesc(gif, picture.width(), picture.height(), 8, 0, map.get()) == GIF_ERROR ||
-        EGifPutImageDesc(gif, 0, 0, picture.width(), picture.height(), false, nullptr) ==
-            GIF_ERROR) {
-        closeAndFail();
-    }
+    const GifColourMap map = makeGifColourMap(colours, kSubject);
+    GifMemoryOutput output(kSubject);
+    output.check(
+        EGifPutScreenDesc(output.gif(), picture.width(), picture.height(), 8, 0, map.get()));
+    output.check(
+        EGifPutImageDesc(output.gif(), 0, 0, picture.width(), picture.height(), false, nullptr));
     std::vector<GifPixelType> line(static_cast<size_t>(picture.width()));
     for (int y = 0; y < picture.height(); ++y) {
         const uchar* in = picture.constScanLine(y);
@@ -75,14 +44,9 @@ QByteArray encodeGif(const QImage& source) {
             line[static_cast<size_t>(x)] =
                 static_cast<GifPixelType>(gifPaletteIndex(pixel[2], pixel[1], pixel[0]));
         }
-        if (EGifPutLine(gif, line.data(), picture.width()) == GIF_ERROR) {
-            closeAndFail();
-        }
+        output.check(EGifPutLine(output.gif(), line.data(), picture.width()));
     }
-    if (EGifCloseFile(gif, &error) == GIF_ERROR) {
-        fail(error);
-    }
-    return file;
+    return output.finish();
 }
 
 }  // namespace formats

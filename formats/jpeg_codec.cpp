@@ -11,6 +11,11 @@
 #include <jerror.h>
 #include <jpeglib.h>
 
+// The encoder hands libjpeg the picture's rows in their blue, green, red order.
+#ifndef JCS_EXTENSIONS
+#error "libjpeg-turbo (with its extended colour spaces) is needed"
+#endif
+
 #include "formats/format_error.h"
 #include "formats/picture_file.h"
 #include "formats/picture_limits.h"
@@ -137,7 +142,7 @@ struct EncodeState {
     ByteArrayDestination destination{};
     QImage picture;
     QByteArray output;
-    std::vector<JSAMPLE> row;
+    std::vector<JSAMPROW> rows;  // the picture's scan lines, which libjpeg only reads
 };
 
 bool runEncoder(EncodeState& state) {
@@ -155,7 +160,8 @@ bool runEncoder(EncodeState& state) {
     info.image_width = static_cast<JDIMENSION>(state.picture.width());
     info.image_height = static_cast<JDIMENSION>(state.picture.height());
     info.input_components = 3;
-    info.in_color_space = JCS_RGB;
+    // The Format_BGR888 rows as they are: no copy to swap red and blue.
+    info.in_color_space = JCS_EXT_BGR;
     // The defaults give YCbCr, 2x2/1x1/1x1 sampling, standard Huffman tables, baseline and a
     // JFIF marker; we only fix them explicitly where a later library default could differ.
     jpeg_set_defaults(&info);
@@ -165,15 +171,9 @@ bool runEncoder(EncodeState& state) {
     info.write_JFIF_header = TRUE;
 
     jpeg_start_compress(&info, TRUE);
-    JSAMPLE* row = state.row.data();
     while (info.next_scanline < info.image_height) {
-        const uchar* source = state.picture.constScanLine(static_cast<int>(info.next_scanline));
-        for (JDIMENSION x = 0; x < info.image_width; ++x) {
-            row[3 * x] = source[3 * x + 2];
-            row[3 * x + 1] = source[3 * x + 1];
-            row[3 * x + 2] = source[3 * x];
-        }
-        jpeg_write_scanlines(&info, &row, 1);
+        jpeg_write_scanlines(&info, state.rows.data() + info.next_scanline,
+                             info.image_height - info.next_scanline);
     }
     jpeg_finish_compress(&info);
     return true;
@@ -307,7 +307,10 @@ QByteArray encodeJpeg(const QImage& picture) {
     if (state.picture.isNull()) {
         throw FormatError("Cannot save an empty picture as JPEG.");
     }
-    state.row.resize(static_cast<size_t>(state.picture.width()) * 3);
+    state.rows.resize(static_cast<size_t>(state.picture.height()));
+    for (int y = 0; y < state.picture.height(); ++y) {
+        state.rows[static_cast<size_t>(y)] = const_cast<JSAMPROW>(state.picture.constScanLine(y));
+    }
     state.output.resize(64 * 1024);
     installErrorManager(reinterpret_cast<j_common_ptr>(&state.info), state.errors);
     const bool done = runEncoder(state);

@@ -8,6 +8,8 @@ packages=(
   libjpeg-dev libgif-dev libpng-dev libtiff-dev zlib1g-dev
   libgtest-dev libbenchmark-dev
   xvfb xauth
+  libfltk1.3-dev libjpeg62-turbo-dev libx11-dev libxext-dev libxft-dev libfontconfig-dev
+  libxrender-dev libxcursor-dev libxfixes-dev libxinerama-dev
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -101,6 +101,7 @@ TTools::TTools(QWidget* parent)
     showMessage = [this](const QString& text) {
         QMessageBox::information(this, QApplication::applicationName(), text);
     };
+    SaveDialog1 = [this] { return showExportDialog(); };
 
     resize(241, 506);
     move(629, 90);
@@ -136,6 +137,11 @@ void TTools::connectHandlers() {
     on(colourPanel_, &ColourPanel::clicked, &TTools::Panel2Click);
     on(SpeedButton8, &QToolButton::clicked, &TTools::SpeedButton8Click);
     on(SpeedButton9, &QToolButton::clicked, &TTools::SpeedButton9Click);
+    on(SpeedButton5, &QToolButton::clicked, &TTools::SpeedButton5Click);
+    on(SpeedButton6, &QToolButton::clicked, &TTools::SpeedButton6Click);
+    on(SpeedButton7, &QToolButton::clicked, &TTools::SpeedButton7Click);
+    on(SpeedButton4, &QToolButton::clicked, &TTools::SpeedButton4Click);
+    on(Timer1, &QTimer::timeout, &TTools::Timer1Timer);
 }
 
 QColor TTools::signColour() const {

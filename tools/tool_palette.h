@@ -103,6 +103,16 @@ public:
     // Shows a fixed message in a plain box; replaceable like chooseColour.
     std::function<void(const QString& text)> showMessage;
 
+    // SaveDialog1: asks where to export the record; the typed name and the chosen type
+    // (kExportProgram or kExportAnimation), empty when the user cancels. Replaceable for tests.
+    static constexpr int kExportProgram = 0;
+    static constexpr int kExportAnimation = 1;
+    struct ExportChoice {
+        QString name;
+        int type = kExportProgram;
+    };
+    std::function<std::optional<ExportChoice>()> SaveDialog1;
+
     // Event handlers.
     void TabbedNotebook1Change(int newPage);
     void TrackBar1Change();
@@ -127,6 +137,12 @@ public:
     void Panel2Click();
     void SpeedButton8Click();
     void SpeedButton9Click();
+    // The step recorder: start, stop, play, the playback tick and the export.
+    void SpeedButton5Click();
+    void SpeedButton6Click();
+    void SpeedButton7Click();
+    void Timer1Timer();
+    void SpeedButton4Click();
 
 private:
     QWidget* buildDistortPage();
@@ -144,6 +160,13 @@ private:
     // A Sketch OK: `render` of the picture window with the page's slider value, then a step.
     void renderSketch(void (TWork_area::*render)(int), int value);
     void setStrengthBarShown(bool shown);
+    // The recorder's status text, shown at once.
+    void setRecorderStatus(const QString& text);
+    // The four recorder buttons for recording (true) or not.
+    void setRecorderButtons(bool recording);
+    // The "please do more" box of a record without steps.
+    void refuseEmptyRecord();
+    std::optional<ExportChoice> showExportDialog();
 
     ColourPanel* colourPanel_ = nullptr;  // Panel2 as what it is
 };
