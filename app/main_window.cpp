@@ -23,7 +23,6 @@
 #include "app/view_zoom.h"
 #include "formats/jpeg_codec.h"
 #include "formats/picture_file.h"
-#include "platform/folder_removal.h"
 #include "tools/tool_palette.h"
 #include "workarea/picture_control.h"
 #include "workarea/work_area.h"
@@ -54,9 +53,13 @@ void TForm1::FormCreate() {
     RenewPicture = QImage();
     SelectMode = 0;
     PictureBaseName = "example";
-    RecorderFolder = QCoreApplication::applicationDirPath() + "/recorder/";
+    recorderFolder_ = std::make_unique<RecorderFolderClaim>(QCoreApplication::applicationDirPath(),
+                                                            userCacheFolder());
+    RecorderFolder = recorderFolder_->folder();
     runOpenDialog = [this] { return showOpenDialog(); };
     runSaveDialog = [this] { return showSaveDialog(); };
+    PrintDialog1 = [this](QPrinter& printer) { return showPrintDialog(printer); };
+    setAcceptDrops(true);
 }
 
 void TForm1::buildMenu() {
@@ -200,7 +203,7 @@ void TForm1::FormClose() {
     RenewPicture = QImage();
     SketchBitmap = QImage();
     HistorySlots.clear();
-    platform::DeleteFolder(RecorderFolder);
+    recorderFolder_->releaseAndRemove();
 }
 
 void TForm1::Exit1Click() {
@@ -344,8 +347,3 @@ void TForm1::SpeedButton8Click() {
 void TForm1::SpeedButton9Click() {
     imgzoomin(Work_area->Image1, Label1);
 }
-
-// Commands whose features come later; they exist so that every button, menu item
-// and shortcut is wired.
-void TForm1::SpeedButton16Click() {}
-void TForm1::SpeedButton1Click() {}

@@ -5,9 +5,11 @@
 #include <QImage>
 #include <QMainWindow>
 #include <functional>
+#include <memory>
 #include <optional>
 
 #include "app/edit_history.h"
+#include "app/program_folders.h"
 
 class QAction;
 class QLabel;
@@ -16,6 +18,7 @@ class QMenu;
 class QStatusBar;
 class QToolBar;
 class QToolButton;
+class QPrinter;
 class PictureControl;
 
 class TForm1 : public QMainWindow {
@@ -122,6 +125,13 @@ public:
     // The two dialogs, replaceable so tests can answer them.
     std::function<std::optional<QString>()> runOpenDialog;
     std::function<std::optional<SaveChoice>()> runSaveDialog;
+    // PrintDialog1: lets the user choose and set up the printer; false when cancelled.
+    // Replaceable so tests can print into a PDF file.
+    std::function<bool(QPrinter& printer)> PrintDialog1;
+
+    // Opens `fileName` as File > Open does; false when it could not be read (the picture
+    // and its history stay). Reader failures throw with the reader's message.
+    bool openPictureFile(const QString& fileName);
 
     // History.
     void backup();
@@ -137,6 +147,9 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    // A picture file dropped on the window opens as File > Open opens it.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void FormCreate();
@@ -147,10 +160,14 @@ private:
     void buildShortcuts();
 
     std::optional<QString> showOpenDialog();
+    bool showPrintDialog(QPrinter& printer);
+    bool takePicture(const QString& fileName);
+    void finishOpen();
     std::optional<SaveChoice> showSaveDialog();
 
     bool shown_ = false;
     bool closed_ = false;
+    std::unique_ptr<RecorderFolderClaim> recorderFolder_;
     // The save dialog keeps the last entry and name.
     int lastSaveFilter_ = 0;
     QString lastSaveName_;

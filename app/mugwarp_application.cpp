@@ -2,10 +2,12 @@
 
 #include "app/handler_guard.h"
 #include "formats/format_registrations.h"
+#include "resources/icons/program_icon.h"
 
 MugwarpApplication::MugwarpApplication(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName("Mugwarp");
     setApplicationVersion("3.51");
+    setWindowIcon(programIcon());  // every window without one of its own shows it
     formats::registerPictureFormats();
 }
 

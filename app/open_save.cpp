@@ -1,10 +1,15 @@
 // Opening a picture with a fresh history, and saving it as JPEG, BMP, WMF or GIF.
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QMimeData>
 #include <QTabWidget>
+#include <QUrl>
 
 #include "app/error_box.h"
+#include "app/handler_guard.h"
 #include "app/main_window.h"
 #include "app/picture_open_dialog.h"
 #include "app/save_name.h"
@@ -101,28 +106,60 @@ QImage TForm1::LoadPicture(const QString& fileName) {
     return formats::toPicture24(picture);
 }
 
-bool TForm1::ChoosePicture() {
-    const std::optional<QString> chosen = runOpenDialog();
-    if (!chosen) {
-        return false;
-    }
-    QImage picture = LoadPicture(*chosen);
+bool TForm1::takePicture(const QString& fileName) {
+    QImage picture = LoadPicture(fileName);
     if (picture.isNull() || picture.width() < 1 || picture.height() < 1) {
         return false;
     }
     Work_area->setPicture(std::move(picture));
-    PictureBaseName = pictureBaseNameOf(*chosen);
+    PictureBaseName = pictureBaseNameOf(fileName);
     return true;
 }
 
-void TForm1::Open1Click() {
-    if (!ChoosePicture()) {
-        return;
-    }
+bool TForm1::ChoosePicture() {
+    const std::optional<QString> chosen = runOpenDialog();
+    return chosen && takePicture(*chosen);
+}
+
+void TForm1::finishOpen() {
     RenewPicture = Work_area->picture();
     Tools->TabbedNotebook1->setCurrentIndex(0);
     RestartHistory(true);
     Work_area->fitPictureToZoom();
+}
+
+void TForm1::Open1Click() {
+    if (ChoosePicture()) {
+        finishOpen();
+    }
+}
+
+bool TForm1::openPictureFile(const QString& fileName) {
+    if (!takePicture(fileName)) {
+        return false;
+    }
+    finishOpen();
+    return true;
+}
+
+void TForm1::dragEnterEvent(QDragEnterEvent* event) {
+    for (const QUrl& url : event->mimeData()->urls()) {
+        if (url.isLocalFile()) {
+            event->acceptProposedAction();
+            return;
+        }
+    }
+}
+
+// Several files dropped at once: the first one opens.
+void TForm1::dropEvent(QDropEvent* event) {
+    for (const QUrl& url : event->mimeData()->urls()) {
+        if (url.isLocalFile()) {
+            event->acceptProposedAction();
+            guarded([&] { openPictureFile(url.toLocalFile()); });
+            return;
+        }
+    }
 }
 
 void TForm1::SaveAsMetafile(const QImage& picture, const QString& fileName) {

@@ -7,7 +7,8 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libjpeg-dev libgif-dev libpng-dev libtiff-dev zlib1g-dev
   libgtest-dev libbenchmark-dev
-  xvfb xauth
+  xvfb xauth desktop-file-utils
+  xdg-utils poppler-utils
   libfltk1.3-dev libjpeg62-turbo-dev libx11-dev libxext-dev libxft-dev libfontconfig-dev
   libxrender-dev libxcursor-dev libxfixes-dev libxinerama-dev
 )

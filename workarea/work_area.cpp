@@ -40,6 +40,7 @@ TWork_area::~TWork_area() {
 
 void TWork_area::FormCreate() {
     setWindowTitle("Work_area");
+    setWindowIcon(QApplication::windowIcon());  // a sub-window would show the toolkit's logo
     setGeometry(5, 97, 615, 506);
 
     ScrollBox = new QScrollArea(this);
