@@ -117,7 +117,7 @@ public:
     QImage LoadPicture(const QString& fileName);
     void SaveAsMetafile(const QImage& picture, const QString& fileName);
 
-    // A save dialog's answer: the typed name and the chosen entry, 0 to 3.
+    // A save dialog's answer: the typed name and the chosen entry, 0 to 4.
     struct SaveChoice {
         QString name;
         int filterIndex = 0;

@@ -22,6 +22,7 @@
 #include "formats/picture_file.h"
 #include "formats/picture_limits.h"
 #include "formats/picture_type_registry.h"
+#include "formats/png_writer.h"
 #include "formats/wmf_writer.h"
 #include "tools/tool_palette.h"
 #include "workarea/work_area.h"
@@ -29,8 +30,8 @@
 namespace {
 
 // The save dialog's four entries and the extension each forces.
-const QStringList kSaveFilters = {"*.jpg", "*.bmp", "*.wmf", "*.gif"};
-const QStringList kSaveExtensions = {".jpg", ".bmp", ".wmf", ".gif"};
+const QStringList kSaveFilters = {"*.jpg", "*.bmp", "*.wmf", "*.gif", "*.png"};
+const QStringList kSaveExtensions = {".jpg", ".bmp", ".wmf", ".gif", ".png"};
 
 QByteArray readWholeFile(const QString& fileName) {
     QFile file(fileName);
@@ -171,7 +172,7 @@ void TForm1::Save1Click() {
     if (!choice) {
         return;
     }
-    const int entry = std::clamp(choice->filterIndex, 0, 3);
+    const int entry = std::clamp(choice->filterIndex, 0, 4);
     lastSaveFilter_ = entry;
     lastSaveName_ = choice->name;
     const QImage& picture = Work_area->picture();
@@ -186,8 +187,11 @@ void TForm1::Save1Click() {
         case 2:
             SaveAsMetafile(picture, fileName);
             break;
-        default:
+        case 3:
             formats::writeFileAtomically(fileName, formats::encodeGif(picture));
+            break;
+        default:
+            formats::writeFileAtomically(fileName, formats::encodePng(picture));
             break;
     }
 }

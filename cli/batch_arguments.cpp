@@ -85,7 +85,8 @@ BatchArguments parseBatchArguments(const QStringList& arguments) {
     result.input = words[0];
     result.output = words[1];
     if (!formats::isWritableFileName(result.output)) {
-        refuse(QStringLiteral("cannot write %1: OUTPUT must end in .bmp, .jpg, .jpeg, .gif or .wmf")
+        refuse(QStringLiteral(
+                   "cannot write %1: OUTPUT must end in .bmp, .jpg, .jpeg, .gif, .wmf or .png")
                    .arg(result.output));
     }
     if (words.size() == 2) {
@@ -130,11 +131,18 @@ BatchArguments parseBatchArguments(const QStringList& arguments) {
 QString usageText() {
     QString text = QStringLiteral(
         "Usage: mugwarp-batch INPUT OUTPUT [OPERATION ARGS...] [--repeat N]\n"
-        "Reads INPUT (BMP, ICO, JPEG, GIF, PNG, TIFF, EPS preview, WMF, EMF), applies\n"
-        "OPERATION N times (once by default) and writes OUTPUT as a 24-bit BMP (.bmp), a\n"
-        "JPEG (.jpg, .jpeg), a 216-colour GIF (.gif) or a placeable metafile (.wmf).\n"
-        "Without an operation the picture is only converted. Coordinates and sizes are\n"
-        "whole picture pixels; colours are written #rrggbb.\n"
+        "Reads INPUT by its content, or else by its extension: BMP (.bmp .rle .dib), icons\n"
+        "(.ico .cur), JPEG, GIF, PNG, TIFF (.tif .tiff .fax), EPS (its preview, or its\n"
+        "PostScript drawn by Ghostscript), WMF, EMF, Targa (.tga .win .vst .vda .icb), PCX\n"
+        "(.pcx .pcc .scr, and multi-page .dcx), SGI (.sgi .rgb .rgba .bw), Photoshop (.psd\n"
+        ".pdd .psb), portable maps (.pbm .pgm .ppm), Autodesk (.cel .pic), Photo-CD (.pcd),\n"
+        "Dr. Halo (.cut), Paintshop Pro (.psp) and Alias/Wavefront RLA (.rla .rpf).\n"
+        "Applies OPERATION N times (once by default) and writes OUTPUT as a 24-bit BMP\n"
+        "(.bmp), a JPEG (.jpg, .jpeg), a 216-colour GIF (.gif), a placeable metafile (.wmf)\n"
+        "or a PNG (.png). Without an operation the picture is only converted. Coordinates\n"
+        "and sizes are whole picture pixels; colours are written #rrggbb.\n"
+        "Exit status: 0 done; 1 failed, with a one-line message and no OUTPUT written;\n"
+        "2 bad arguments, with this text.\n"
         "Operations:\n");
     constexpr qsizetype kSynopsisWidth = 22;
     for (const OperationInfo& operation : operationTable()) {

@@ -46,13 +46,16 @@ void applyDisc(QImage& picture, std::span<const int> values) {
     effect(picture, values[0], values[1], values[2], values[3], progress);
 }
 
-// The stretches cannot shape a rim when the strength equals the radius.
+// The stretches refuse a strength so close to the radius that a rim pixel has no source.
 template <bool (*stretch)(QImage&, int, int, int, int, effects::Progress&)>
 void applyStretch(QImage& picture, std::span<const int> values) {
     checkDisc(picture, values);
     effects::NoProgress progress;
     if (!stretch(picture, values[0], values[1], values[2], values[3], progress)) {
-        throw OperationError("a stretch needs a strength other than its radius");
+        throw OperationError("the stretch cannot be made: with strength " +
+                             std::to_string(values[3]) + " so close to radius " +
+                             std::to_string(values[2]) +
+                             ", a pixel at the rim of the disc has no source pixel to come from");
     }
 }
 

@@ -32,10 +32,9 @@ void run(const batch::BatchArguments& arguments) {
 
 int main(int argc, char** argv) {
     // Metafiles draw their text with the system's fonts, which need an application
-    // object; no window is ever shown, so no display is needed either.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
+    // object; no window is ever shown, so no display is needed either, whatever platform
+    // the environment names for the desktop's programs.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
     // Qt's own notes about the missing desktop would spoil the one-line messages.
     qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& message) {
         if (type == QtCriticalMsg || type == QtFatalMsg) {

@@ -1,4 +1,5 @@
-// Alias/Wavefront run-length pictures (.pix): 24-bit colour or 8-bit grey.
+// Alias/Wavefront run-length pictures (.rla, .rpf): grey or RGB channels of 8 or 16 bits, with
+// an active window inside the full window; matte and auxiliary channels are skipped.
 #pragma once
 
 #include <QByteArray>

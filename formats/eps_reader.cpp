@@ -1,11 +1,13 @@
-// Encapsulated PostScript: we do not run PostScript, we show its preview: the TIFF or Windows
-// metafile that a DOS EPS binary header points at, or else the grey bitmap in the PostScript's
-// own comments.
+// Encapsulated PostScript: we show its preview, the TIFF or Windows metafile that a DOS EPS
+// binary header points at, or else the grey bitmap in the PostScript's own comments. Only a
+// file with no preview at all has its PostScript drawn, by Ghostscript in a separate process
+// (postscript_renderer.h).
 #include <cstdint>
 
 #include "formats/epsi_preview.h"
 #include "formats/format_error.h"
 #include "formats/format_readers.h"
+#include "formats/postscript_renderer.h"
 #include "formats/reader_classes.h"
 
 namespace formats {
@@ -19,7 +21,7 @@ uint32_t little32(const uchar* at) {
 
 }  // namespace
 
-QImage readEps(const QByteArray& data) {
+QImage readEpsRendering(const QByteArray& data, const PostScriptRendering& how) {
     const auto* bytes = reinterpret_cast<const uchar*>(data.constData());
     const bool binaryHeader = data.size() >= 4 && bytes[0] == 0xC5 && bytes[1] == 0xD0 &&
                               bytes[2] == 0xD3 && bytes[3] == 0xC6;
@@ -27,6 +29,9 @@ QImage readEps(const QByteArray& data) {
         if (data.startsWith("%!PS")) {
             if (std::optional<QImage> preview = readEpsiPreview(data)) {
                 return *preview;
+            }
+            if (std::optional<QImage> drawn = renderPostScript(data, how)) {
+                return *drawn;
             }
             throw FormatError(
                 "Cannot load image. PostScript without a preview is not supported for EPS "
@@ -57,10 +62,20 @@ QImage readEps(const QByteArray& data) {
     if (!metafile.isEmpty()) {
         return readMetafile(metafile);
     }
-    if (std::optional<QImage> preview = readEpsiPreview(section(4))) {
+    const QByteArray postscript = section(4);
+    if (std::optional<QImage> preview = readEpsiPreview(postscript)) {
         return *preview;
     }
+    if (!postscript.isEmpty()) {
+        if (std::optional<QImage> drawn = renderPostScript(postscript, how)) {
+            return *drawn;
+        }
+    }
     throw FormatError("Cannot load image. The EPS file holds no TIFF, WMF or text preview.");
+}
+
+QImage readEps(const QByteArray& data) {
+    return readEpsRendering(data, {});
 }
 
 }  // namespace formats

@@ -2,6 +2,8 @@
 #include "formats/format_readers.h"
 
 #include <array>
+#include <cstddef>
+#include <cstdint>
 #include <vector>
 
 #include "formats/byte_reader.h"
@@ -86,9 +88,40 @@ private:
     uint8_t value_ = 0;
 };
 
-}  // namespace
+constexpr uint32_t kDcxMagic = 0x3ade68b1;
+constexpr size_t kDcxMaxPages = 1023;
 
-QImage readPcx(const QByteArray& data) {
+QImage readPcxPage(const QByteArray& data);
+
+// A DCX file: the magic, then little-endian offsets of up to 1023 pages ending with 0, each page
+// a whole PCX file. The first page runs from its offset to the next page or the end of the file.
+QImage readFirstDcxPage(const QByteArray& data) {
+    ByteReader in(data, kName);
+    in.skip(4);
+    std::vector<uint32_t> offsets;
+    for (;;) {
+        const uint32_t offset = in.le32();
+        if (offset == 0) {
+            break;
+        }
+        if (offsets.size() == kDcxMaxPages) {
+            throwInvalidFormat(kName);  // no end to the table
+        }
+        offsets.push_back(offset);
+    }
+    if (offsets.empty()) {
+        throwInvalidFormat(kName);  // no pages
+    }
+    // Pages follow the table; a page inside it, past the end or running backwards is refused.
+    const qint64 start = offsets[0];
+    const qint64 end = offsets.size() > 1 ? qint64{offsets[1]} : in.size();
+    if (start < in.position() || start >= in.size() || end <= start || end > in.size()) {
+        throwInvalidFormat(kName);
+    }
+    return readPcxPage(QByteArray::fromRawData(data.constData() + start, end - start));
+}
+
+QImage readPcxPage(const QByteArray& data) {
     ByteReader in(data, kName);
     if (in.size() < kHeaderSize || in.at(0) != 0x0a || in.at(2) > 1) {
         throwInvalidFormat(kName);
@@ -145,6 +178,18 @@ QImage readPcx(const QByteArray& data) {
         }
     }
     return picture;
+}
+
+}  // namespace
+
+QImage readPcx(const QByteArray& data) {
+    if (data.size() >= 4) {
+        ByteReader in(data, kName);
+        if (in.le32() == kDcxMagic) {
+            return readFirstDcxPage(data);
+        }
+    }
+    return readPcxPage(data);
 }
 
 }  // namespace formats

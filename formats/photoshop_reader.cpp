@@ -59,6 +59,21 @@ void skipSection(ByteReader& in) {
     in.skip(in.be32());
 }
 
+// Skips the layers and masks, whose length large documents give in 64 bits. A length beyond
+// what is left of the file ends in the same error as any other read past the end.
+void skipLayerSection(ByteReader& in, bool large) {
+    if (!large) {
+        skipSection(in);
+        return;
+    }
+    const uint32_t high = in.be32();
+    const uint32_t low = in.be32();
+    if (high != 0) {
+        throwTruncated(kName);  // more than 4 GB: larger than any file we read
+    }
+    in.skip(low);
+}
+
 }  // namespace
 
 QImage readPhotoshop(const QByteArray& data) {
@@ -66,9 +81,13 @@ QImage readPhotoshop(const QByteArray& data) {
     if (in.size() < 26 || in.be32() != 0x38425053 /* "8BPS" */) {
         throwInvalidFormat(kName);
     }
-    if (in.be16() != 1) {
-        throwUnsupported("Large documents are", kName);
+    // Version 2 is the large document: wider sides, a 64-bit layer section length and
+    // 32-bit packed row lengths; the rest is laid out as in version 1.
+    const int version = in.be16();
+    if (version != 1 && version != 2) {
+        throwUnsupported("Versions other than 1 and 2 are", kName);
     }
+    const bool large = version == 2;
     in.skip(6);
     const int channels = in.be16();
     const uint32_t height = in.be32();
@@ -96,24 +115,25 @@ QImage readPhotoshop(const QByteArray& data) {
     } else {
         in.skip(modeDataLength);
     }
-    skipSection(in);  // image resources
-    skipSection(in);  // layers and masks: the merged image below is what we show
+    skipSection(in);              // image resources
+    skipLayerSection(in, large);  // the merged image below is what we show
 
     const int compression = in.be16();
     const qint64 rowBytes = depth == 1 ? (qint64{width} + 7) / 8 : qint64{width} * (depth / 8);
     const qint64 rows = qint64{height} * needed;
-    std::vector<uint16_t> packedLengths;
+    const qint64 lengthBytes = large ? 4 : 2;
+    std::vector<uint32_t> packedLengths;
     if (compression == 0) {
         in.expectAtLeast(rowBytes * rows);
     } else if (compression == 1) {
         // The lengths of all rows of all channels come first; only those we use are checked.
-        in.expectAtLeast(qint64{height} * channels * 2);
+        in.expectAtLeast(qint64{height} * channels * lengthBytes);
         qint64 total = 0;
         for (qint64 i = 0; i < rows; ++i) {
-            packedLengths.push_back(in.be16());
+            packedLengths.push_back(large ? in.be32() : in.be16());
             total += packedLengths.back();
         }
-        in.skip(qint64{height} * (channels - needed) * 2);
+        in.skip(qint64{height} * (channels - needed) * lengthBytes);
         in.expectAtLeast(total);
         // PackBits codes at most 128 bytes in two.
         if (total < (rowBytes + 127) / 128 * 2 * rows) {
@@ -131,7 +151,7 @@ QImage readPhotoshop(const QByteArray& data) {
                 const uint8_t* at = in.take(rowBytes);
                 std::copy(at, at + rowBytes, row.begin());
             } else {
-                const uint16_t length = packedLengths[static_cast<size_t>(channel) * height + y];
+                const qint64 length = packedLengths[static_cast<size_t>(channel) * height + y];
                 ByteReader packed(
                     QByteArray::fromRawData(reinterpret_cast<const char*>(in.take(length)), length),
                     kName);

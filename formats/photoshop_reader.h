@@ -1,4 +1,5 @@
-// Photoshop pictures (.psd): the merged image, raw or PackBits, in RGB, grey, indexed or CMYK.
+// Photoshop pictures (.psd) and large documents (.psb): the merged image, raw or PackBits, in
+// RGB, grey, indexed or CMYK.
 #pragma once
 
 #include <QByteArray>

@@ -13,6 +13,7 @@
 #include "formats/jpeg_codec.h"
 #include "formats/picture_limits.h"
 #include "formats/picture_type_registry.h"
+#include "formats/png_writer.h"
 #include "formats/reader_classes.h"
 #include "formats/wmf_writer.h"
 
@@ -33,6 +34,11 @@ bool isMetafile(const QByteArray& data) {
            startsWith(data, "\x02\x00\x09\x00\x00\x03", 6) ||
            (data.size() >= 44 && startsWith(data, "\x01\x00\x00\x00", 4) &&
             data.mid(40, 4) == " EMF");
+}
+
+// Photoshop documents: "8BPS", then version 1 (.psd) or 2 (.psb, the large document).
+bool isPhotoshop(const QByteArray& data) {
+    return startsWith(data, "8BPS\0\x01", 6) || startsWith(data, "8BPS\0\x02", 6);
 }
 
 // The reader for a file's first bytes, or nullptr.
@@ -62,6 +68,12 @@ PictureReader readerByContent(const QByteArray& data) {
     }
     if (isMetafile(data)) {
         return &readMetafile;
+    }
+    if (isPhotoshop(data)) {
+        return &readPhotoshop;
+    }
+    if (startsWith(data, "\xB1\x68\xDE\x3A", 4)) {  // multi-page PCX (DCX)
+        return &readPcx;
     }
     return nullptr;
 }
@@ -125,7 +137,7 @@ QImage readPictureFile(const QString& path) {
 bool isWritableFileName(const QString& path) {
     const QString suffix = lowerSuffix(path);
     return suffix == u"bmp" || suffix == u"jpg" || suffix == u"jpeg" || suffix == u"gif" ||
-           suffix == u"wmf";
+           suffix == u"wmf" || suffix == u"png";
 }
 
 QByteArray encodeForFileName(const QImage& picture, const QString& path) {
@@ -142,8 +154,11 @@ QByteArray encodeForFileName(const QImage& picture, const QString& path) {
     if (suffix == u"wmf") {
         return encodeWmf(picture);
     }
+    if (suffix == u"png") {
+        return encodePng(picture);
+    }
     fail(QStringLiteral(
-             "Cannot save %1: Mugwarp writes only .bmp, .jpg, .jpeg, .gif and .wmf files.")
+             "Cannot save %1: Mugwarp writes only .bmp, .jpg, .jpeg, .gif, .wmf and .png files.")
              .arg(path));
 }
 

@@ -24,7 +24,7 @@ QImage decodePicture(const QByteArray& data, const QString& nameForMessages);
 // FormatError naming the file.
 QImage readPictureFile(const QString& path);
 
-// Whether encodeForFileName() knows the extension of path (.bmp, .jpg, .jpeg, .gif, .wmf,
+// Whether encodeForFileName() knows the extension of path (.bmp, .jpg, .jpeg, .gif, .wmf, .png,
 // any case).
 bool isWritableFileName(const QString& path);
 

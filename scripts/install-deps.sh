@@ -8,7 +8,7 @@ packages=(
   libjpeg-dev libgif-dev libpng-dev libtiff-dev zlib1g-dev
   libgtest-dev libbenchmark-dev
   xvfb xauth desktop-file-utils
-  xdg-utils poppler-utils
+  xdg-utils poppler-utils ghostscript
   libfltk1.3-dev libjpeg62-turbo-dev libx11-dev libxext-dev libxft-dev libfontconfig-dev
   libxrender-dev libxcursor-dev libxfixes-dev libxinerama-dev
 )

@@ -138,7 +138,7 @@ TEST(BatchArguments, BadArgumentsAreUsageErrors) {
     for (const char* line : {
              "",
              "only-input.bmp",
-             "a.bmp b.png",                          // output type we cannot write
+             "a.bmp b.tga",                          // output type we cannot write
              "a.bmp b",                              // no extension
              "a.bmp b.bmp twist 1 2 3 4",            // unknown operation
              "a.bmp b.bmp bulge 1 2 3",              // too few

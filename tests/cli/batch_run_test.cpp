@@ -45,8 +45,10 @@ protected:
 
     QString path(const char* name) const { return folder.filePath(QString::fromLatin1(name)); }
 
-    static Outcome run(const QStringList& arguments) {
+    static Outcome run(const QStringList& arguments, const QProcessEnvironment& environment =
+                                                         QProcessEnvironment::systemEnvironment()) {
         QProcess process;
+        process.setProcessEnvironment(environment);
         process.start(QStringLiteral(MUGWARP_BATCH_PROGRAM), arguments);
         EXPECT_TRUE(process.waitForFinished(60000));
         return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
@@ -270,6 +272,37 @@ TEST_F(BatchRun, FailuresExitWithOneLineAndWriteNothing) {
     const Outcome result = run({input, unwritable});
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_TRUE(result.errors.contains(unwritable)) << result.errors.toStdString();
+}
+
+TEST_F(BatchRun, NeedsNoDisplayWhateverPlatformIsNamed) {
+    QProcessEnvironment desktop = QProcessEnvironment::systemEnvironment();
+    desktop.insert("QT_QPA_PLATFORM", "xcb");
+    desktop.remove("DISPLAY");
+    desktop.remove("WAYLAND_DISPLAY");
+    QProcess help;
+    help.setProcessEnvironment(desktop);
+    help.start(QStringLiteral(MUGWARP_BATCH_PROGRAM), {"--help"});
+    ASSERT_TRUE(help.waitForFinished(60000));
+    EXPECT_EQ(help.exitCode(), 0);
+    const QByteArray text = help.readAllStandardOutput() + help.readAllStandardError();
+    EXPECT_TRUE(text.contains("Exit status: 0 done")) << text.toStdString();
+    EXPECT_TRUE(text.contains("Alias/Wavefront RLA (.rla .rpf)")) << text.toStdString();
+
+    EXPECT_EQ(run({input, path("out.bmp"), "bulge", "10", "10", "5", "2"}, desktop).exitCode, 0);
+    EXPECT_EQ(run({input}, desktop).exitCode, 2);
+}
+
+TEST_F(BatchRun, WritesPngExactly) {
+    const QString png = path("copy.png");
+    EXPECT_EQ(run({input, png}).exitCode, 0);
+    EXPECT_EQ(formats::readPictureFile(png), picture);
+}
+
+TEST_F(BatchRun, StretchRefusalSaysWhatFailed) {
+    const Outcome result = run({input, path("out.bmp"), "vstretch", "20", "15", "10", "10"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(result.errors.contains("rim")) << result.errors.toStdString();
+    EXPECT_TRUE(result.errors.contains("no source")) << result.errors.toStdString();
 }
 
 }  // namespace

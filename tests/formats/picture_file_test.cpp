@@ -56,11 +56,12 @@ TEST(PictureFile, WriterIsChosenByExtension) {
     EXPECT_EQ(formats::encodeForFileName(picture, "/tmp/a.BMP"), formats::encodeBmp24(picture));
     EXPECT_EQ(formats::encodeForFileName(picture, "a.Jpg"), formats::encodeJpeg(picture));
     EXPECT_EQ(formats::encodeForFileName(picture, "dir.bmp/a.jpeg"), formats::encodeJpeg(picture));
-    for (const char* name : {"a.png", "a", "bmp", "a.gif.png"}) {
+    for (const char* name : {"a.tga", "a", "bmp", "a.gif.tiff"}) {
         EXPECT_FALSE(formats::isWritableFileName(name)) << name;
         EXPECT_THROW(formats::encodeForFileName(picture, name), formats::FormatError) << name;
     }
     EXPECT_TRUE(formats::isWritableFileName("C.JPEG"));
+    EXPECT_TRUE(formats::isWritableFileName("a.gif.PNG"));
 }
 
 TEST(PictureFile, AtomicWriteReplacesOnlyWhenComplete) {

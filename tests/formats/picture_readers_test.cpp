@@ -11,6 +11,7 @@
 #include "formats/format_error.h"
 #include "formats/format_readers.h"
 #include "formats/picture_file.h"
+#include "formats/postscript_renderer.h"
 #include "test_pictures.h"
 
 namespace {
@@ -179,11 +180,17 @@ TEST(PictureReaders, EpsShowsItsTiffPreview) {
     QByteArray lying = eps;
     putLittle32(lying, 24, static_cast<uint32_t>(tiff.size() + 1));
     EXPECT_EQ(messageOf([&] { formats::readEps(lying); }), "Stream read error in EPS file.");
+    // Without a preview and without a PostScript interpreter, the file is refused.
+    const formats::PostScriptRendering noInterpreter{QStringLiteral("/nonexistent/gs")};
     QByteArray noPreview = eps;
     putLittle32(noPreview, 24, 0);
-    EXPECT_NE(messageOf([&] { formats::readEps(noPreview); }).find("no TIFF, WMF or text preview"),
+    EXPECT_NE(messageOf([&] {
+                  formats::readEpsRendering(noPreview, noInterpreter);
+              }).find("no TIFF, WMF or text preview"),
               std::string::npos);
-    EXPECT_NE(messageOf([&] { formats::readEps(postscript); }).find("without a preview"),
+    EXPECT_NE(messageOf([&] {
+                  formats::readEpsRendering(postscript, noInterpreter);
+              }).find("without a preview"),
               std::string::npos);
 }
 

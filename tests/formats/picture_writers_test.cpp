@@ -10,6 +10,7 @@
 #include "formats/format_readers.h"
 #include "formats/gif_writer.h"
 #include "formats/picture_file.h"
+#include "formats/png_writer.h"
 #include "formats/wmf_writer.h"
 #include "test_pictures.h"
 
@@ -140,3 +141,20 @@ TEST(WmfWriter, HoldsThePictureAsOneBitmapRecordAtItsSize) {
 }
 
 }  // namespace
+
+TEST(PngWriter, RoundTripIsExact) {
+    // Odd widths leave padding at each row's end; a one-pixel picture has no neighbours.
+    for (const QSize size : {QSize(1, 1), QSize(37, 23), QSize(3, 200)}) {
+        QImage picture(size, QImage::Format_BGR888);
+        for (int y = 0; y < size.height(); ++y) {
+            for (int x = 0; x < size.width(); ++x) {
+                picture.setPixel(x, y, qRgb(x * 7 % 256, y * 13 % 256, (x ^ y) * 5 % 256));
+            }
+        }
+        const QByteArray png = formats::encodePng(picture);
+        ASSERT_TRUE(png.startsWith("\x89PNG\r\n\x1a\n"));
+        EXPECT_EQ(formats::decodePicture(png, "round.png"), picture) << size.width();
+        EXPECT_EQ(formats::encodeForFileName(picture, "x.PNG"), png);
+    }
+    EXPECT_THROW(formats::encodePng(QImage()), formats::FormatError);
+}

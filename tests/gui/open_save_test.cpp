@@ -54,6 +54,15 @@ protected:
 
 }  // namespace
 
+TEST_F(OpenSaveTest, SavesLosslesslyAsPng) {
+    const QImage picture = Work_area->picture();
+    answerSave(folder.filePath("face.jpg"), 4);
+    Form1->Save1->trigger();
+    EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+    EXPECT_FALSE(QFile::exists(folder.filePath("face.jpg")));
+    EXPECT_EQ(formats::readPictureFile(folder.filePath("face.png")), picture);
+}
+
 TEST_F(OpenSaveTest, CancellingTheOpenDialogChangesNothing) {
     Form1->backup();
     const QImage before = Work_area->picture();
