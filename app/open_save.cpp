@@ -23,6 +23,7 @@
 #include "formats/picture_limits.h"
 #include "formats/picture_type_registry.h"
 #include "formats/png_writer.h"
+#include "formats/reader_classes.h"
 #include "formats/wmf_writer.h"
 #include "tools/tool_palette.h"
 #include "workarea/work_area.h"
@@ -96,10 +97,9 @@ QImage TForm1::LoadPicture(const QString& fileName) {
         picture = formats::decodeJpeg(data);
     } else if (key == ".GIF") {
         picture = formats::readGif(data);
-    } else if (key == ".WMF") {
-        picture = formats::readWindowsMetafile(data);
-    } else if (key == ".EMF") {
-        picture = formats::readEnhancedMetafile(data);
+    } else if (key == ".WMF" || key == ".EMF") {
+        // Both kinds by their content: producers write enhanced metafiles named .wmf too.
+        picture = formats::readMetafile(data);
     } else {
         // Every type the dialog previews can be opened, through its registered reader.
         picture = formats::pictureTypeRegistry().read(data, QFileInfo(fileName).suffix());

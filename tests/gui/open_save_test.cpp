@@ -63,6 +63,25 @@ TEST_F(OpenSaveTest, SavesLosslesslyAsPng) {
     EXPECT_EQ(formats::readPictureFile(folder.filePath("face.png")), picture);
 }
 
+TEST_F(OpenSaveTest, AnEnhancedMetafileNamedWmfOpensByItsContent) {
+    QFile emf(QStringLiteral(MUGWARP_TEST_DATA "/formats/lo-shapes.emf"));
+    ASSERT_TRUE(emf.open(QIODevice::ReadOnly));
+    const QByteArray bytes = emf.readAll();
+    const QImage want = formats::decodePicture(bytes, "shapes.emf");
+    answerOpen(write("shapes.wmf", bytes));
+    Form1->Open1->trigger();
+    EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+    EXPECT_EQ(Work_area->picture(), want);
+    // And a plain metafile named .emf.
+    QFile wmf(QStringLiteral(MUGWARP_TEST_DATA "/formats/lo-shapes-placeable.wmf"));
+    ASSERT_TRUE(wmf.open(QIODevice::ReadOnly));
+    const QByteArray plain = wmf.readAll();
+    answerOpen(write("shapes.emf", plain));
+    Form1->Open1->trigger();
+    EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+    EXPECT_EQ(Work_area->picture(), formats::decodePicture(plain, "shapes.wmf"));
+}
+
 TEST_F(OpenSaveTest, CancellingTheOpenDialogChangesNothing) {
     Form1->backup();
     const QImage before = Work_area->picture();
