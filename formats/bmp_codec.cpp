@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "formats/format_error.h"
-#include "formats/format_readers.h"
 #include "formats/picture_file.h"
+#include "formats/readers/format_readers.h"
 
 namespace formats {
 namespace {

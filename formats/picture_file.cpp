@@ -8,13 +8,13 @@
 
 #include "formats/bmp_codec.h"
 #include "formats/format_error.h"
-#include "formats/format_readers.h"
 #include "formats/gif_writer.h"
 #include "formats/jpeg_codec.h"
 #include "formats/picture_limits.h"
 #include "formats/picture_type_registry.h"
 #include "formats/png_writer.h"
 #include "formats/reader_classes.h"
+#include "formats/readers/format_readers.h"
 #include "formats/wmf_writer.h"
 
 namespace formats {

@@ -7,7 +7,7 @@
 #include <QString>
 #include <vector>
 
-#include "formats/format_readers.h"
+#include "formats/readers/format_readers.h"
 
 namespace formats {
 

@@ -1,7 +1,7 @@
 #include "formats/reader_classes.h"
 
-#include "formats/format_readers.h"
 #include "formats/jpeg_codec.h"
+#include "formats/readers/format_readers.h"
 
 namespace formats {
 namespace {

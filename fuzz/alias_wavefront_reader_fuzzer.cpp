@@ -4,8 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "formats/alias_wavefront_reader.h"
 #include "formats/format_error.h"
+#include "formats/readers/alias_wavefront_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray bytes =

@@ -3,8 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "formats/autodesk_reader.h"
 #include "formats/format_error.h"
+#include "formats/readers/autodesk_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray bytes =

@@ -3,8 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "formats/dr_halo_reader.h"
 #include "formats/format_error.h"
+#include "formats/readers/dr_halo_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray bytes =

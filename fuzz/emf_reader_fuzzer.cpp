@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "formats/format_error.h"
-#include "formats/metafile_reader.h"
+#include "formats/metafile/metafile_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray bytes =

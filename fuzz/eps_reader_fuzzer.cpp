@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "formats/format_error.h"
-#include "formats/format_readers.h"
+#include "formats/readers/format_readers.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray bytes =

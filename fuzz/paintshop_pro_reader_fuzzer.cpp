@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "formats/format_error.h"
-#include "formats/paintshop_pro_reader.h"
+#include "formats/readers/paintshop_pro_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray bytes =

@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "formats/format_error.h"
-#include "formats/targa_reader.h"
+#include "formats/readers/targa_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray bytes =

@@ -2,9 +2,9 @@
 // decoding, and on damaged copies of them.
 #include <gtest/gtest.h>
 
-#include "formats/alias_wavefront_reader.h"
 #include "formats/format_error.h"
-#include "formats/format_readers.h"
+#include "formats/readers/alias_wavefront_reader.h"
+#include "formats/readers/format_readers.h"
 #include "test_pictures.h"
 
 namespace {

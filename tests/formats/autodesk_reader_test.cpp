@@ -3,8 +3,8 @@
 
 #include <array>
 
-#include "formats/autodesk_reader.h"
 #include "formats/format_error.h"
+#include "formats/readers/autodesk_reader.h"
 #include "test_pictures.h"
 
 namespace {

@@ -4,8 +4,8 @@
 #include <array>
 #include <initializer_list>
 
-#include "formats/dr_halo_reader.h"
 #include "formats/format_error.h"
+#include "formats/readers/dr_halo_reader.h"
 #include "test_pictures.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <functional>
 
 #include "formats/format_error.h"
-#include "formats/metafile_reader.h"
+#include "formats/metafile/metafile_reader.h"
 #include "formats/wmf_writer.h"
 #include "metafile_builder.h"
 #include "test_pictures.h"

@@ -5,7 +5,7 @@
 #include <QFile>
 #include <QImage>
 
-#include "formats/metafile_reader.h"
+#include "formats/metafile/metafile_reader.h"
 #include "metafile_builder.h"
 #include "test_pictures.h"
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "formats/format_error.h"
-#include "formats/paintshop_pro_reader.h"
+#include "formats/readers/paintshop_pro_reader.h"
 #include "test_pictures.h"
 
 namespace {

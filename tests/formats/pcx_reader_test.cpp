@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "formats/format_error.h"
-#include "formats/format_readers.h"
-#include "formats/pcx_reader.h"
 #include "formats/picture_file.h"
+#include "formats/readers/format_readers.h"
+#include "formats/readers/pcx_reader.h"
 #include "test_pictures.h"
 
 namespace {

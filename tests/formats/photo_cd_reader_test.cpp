@@ -6,7 +6,7 @@
 #include <cstdlib>
 
 #include "formats/format_error.h"
-#include "formats/photo_cd_reader.h"
+#include "formats/readers/photo_cd_reader.h"
 #include "test_pictures.h"
 
 namespace {

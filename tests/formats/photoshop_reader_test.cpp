@@ -5,9 +5,9 @@
 #include <array>
 
 #include "formats/format_error.h"
-#include "formats/format_readers.h"
-#include "formats/photoshop_reader.h"
 #include "formats/picture_file.h"
+#include "formats/readers/format_readers.h"
+#include "formats/readers/photoshop_reader.h"
 #include "test_pictures.h"
 
 namespace {

@@ -9,9 +9,9 @@
 
 #include "formats/bmp_codec.h"
 #include "formats/format_error.h"
-#include "formats/format_readers.h"
 #include "formats/picture_file.h"
-#include "formats/postscript_renderer.h"
+#include "formats/readers/format_readers.h"
+#include "formats/readers/postscript_renderer.h"
 #include "test_pictures.h"
 
 namespace {

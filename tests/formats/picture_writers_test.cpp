@@ -7,10 +7,10 @@
 
 #include "formats/bmp_codec.h"
 #include "formats/format_error.h"
-#include "formats/format_readers.h"
 #include "formats/gif_writer.h"
 #include "formats/picture_file.h"
 #include "formats/png_writer.h"
+#include "formats/readers/format_readers.h"
 #include "formats/wmf_writer.h"
 #include "test_pictures.h"
 

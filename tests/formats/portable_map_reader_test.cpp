@@ -5,7 +5,7 @@
 #include <array>
 
 #include "formats/format_error.h"
-#include "formats/portable_map_reader.h"
+#include "formats/readers/portable_map_reader.h"
 #include "test_pictures.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "formats/format_error.h"
-#include "formats/sgi_reader.h"
+#include "formats/readers/sgi_reader.h"
 #include "test_pictures.h"
 
 namespace {

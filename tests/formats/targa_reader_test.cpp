@@ -6,7 +6,7 @@
 #include <initializer_list>
 
 #include "formats/format_error.h"
-#include "formats/targa_reader.h"
+#include "formats/readers/targa_reader.h"
 #include "test_pictures.h"
 
 namespace {

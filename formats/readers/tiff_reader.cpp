@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "formats/format_error.h"
-#include "formats/format_readers.h"
 #include "formats/picture_limits.h"
+#include "formats/readers/format_readers.h"
 
 namespace formats {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <QImage>
 
-#include "formats/metafile_record_data.h"
+#include "formats/metafile/metafile_record_data.h"
 
 namespace formats::metafile {
 

@@ -1,5 +1,5 @@
-#include "formats/pcx_reader.h"
-#include "formats/format_readers.h"
+#include "formats/readers/pcx_reader.h"
+#include "formats/readers/format_readers.h"
 
 #include <array>
 #include <cstddef>

@@ -14,8 +14,8 @@
 #include <variant>
 #include <vector>
 
-#include "formats/metafile_dib.h"
-#include "formats/metafile_record_data.h"
+#include "formats/metafile/metafile_dib.h"
+#include "formats/metafile/metafile_record_data.h"
 
 namespace formats::metafile {
 

@@ -1,5 +1,5 @@
-#include "formats/photo_cd_reader.h"
-#include "formats/format_readers.h"
+#include "formats/readers/photo_cd_reader.h"
+#include "formats/readers/format_readers.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,5 +1,5 @@
-#include "formats/targa_reader.h"
-#include "formats/format_readers.h"
+#include "formats/readers/targa_reader.h"
+#include "formats/readers/format_readers.h"
 
 #include <utility>
 #include <vector>

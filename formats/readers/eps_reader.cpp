@@ -4,11 +4,11 @@
 // (postscript_renderer.h).
 #include <cstdint>
 
-#include "formats/epsi_preview.h"
 #include "formats/format_error.h"
-#include "formats/format_readers.h"
-#include "formats/postscript_renderer.h"
 #include "formats/reader_classes.h"
+#include "formats/readers/epsi_preview.h"
+#include "formats/readers/format_readers.h"
+#include "formats/readers/postscript_renderer.h"
 
 namespace formats {
 namespace {

@@ -1,9 +1,9 @@
-#include "formats/metafile_reader.h"
+#include "formats/metafile/metafile_reader.h"
 
 #include <string>
 
 #include "formats/format_error.h"
-#include "formats/metafile_players.h"
+#include "formats/metafile/metafile_players.h"
 #include "formats/picture_limits.h"
 
 namespace formats {

@@ -1,5 +1,5 @@
-#include "formats/photoshop_reader.h"
-#include "formats/format_readers.h"
+#include "formats/readers/photoshop_reader.h"
+#include "formats/readers/format_readers.h"
 
 #include <algorithm>
 #include <array>

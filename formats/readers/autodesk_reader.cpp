@@ -1,5 +1,5 @@
-#include "formats/autodesk_reader.h"
-#include "formats/format_readers.h"
+#include "formats/readers/autodesk_reader.h"
+#include "formats/readers/format_readers.h"
 
 #include "formats/byte_reader.h"
 

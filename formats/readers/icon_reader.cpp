@@ -8,7 +8,7 @@
 
 #include "formats/dib_decoder.h"
 #include "formats/format_error.h"
-#include "formats/format_readers.h"
+#include "formats/readers/format_readers.h"
 
 namespace formats {
 namespace {

@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "formats/byte_reader.h"
-#include "formats/metafile_canvas.h"
-#include "formats/metafile_dib.h"
-#include "formats/metafile_players.h"
-#include "formats/metafile_record_data.h"
+#include "formats/metafile/metafile_canvas.h"
+#include "formats/metafile/metafile_dib.h"
+#include "formats/metafile/metafile_players.h"
+#include "formats/metafile/metafile_record_data.h"
 #include "formats/picture_limits.h"
 
 namespace formats {

@@ -1,5 +1,5 @@
-#include "formats/paintshop_pro_reader.h"
-#include "formats/format_readers.h"
+#include "formats/readers/paintshop_pro_reader.h"
+#include "formats/readers/format_readers.h"
 
 #include <zlib.h>
 

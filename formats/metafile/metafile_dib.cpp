@@ -1,4 +1,4 @@
-#include "formats/metafile_dib.h"
+#include "formats/metafile/metafile_dib.h"
 
 #include <QByteArray>
 #include <cstring>

@@ -1,5 +1,5 @@
-#include "formats/dr_halo_reader.h"
-#include "formats/format_readers.h"
+#include "formats/readers/dr_halo_reader.h"
+#include "formats/readers/format_readers.h"
 
 #include <algorithm>
 #include <array>

@@ -1,4 +1,4 @@
-#include "formats/metafile_canvas.h"
+#include "formats/metafile/metafile_canvas.h"
 
 #include <QCoreApplication>
 #include <QFontMetricsF>
@@ -11,7 +11,7 @@
 #include <string>
 
 #include "formats/format_error.h"
-#include "formats/metafile_record_data.h"
+#include "formats/metafile/metafile_record_data.h"
 
 namespace formats::metafile {
 namespace {

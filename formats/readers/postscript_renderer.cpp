@@ -1,4 +1,4 @@
-#include "formats/postscript_renderer.h"
+#include "formats/readers/postscript_renderer.h"
 
 #include <QByteArrayView>
 #include <QFile>
@@ -13,7 +13,7 @@
 
 #include "formats/format_error.h"
 #include "formats/picture_limits.h"
-#include "formats/portable_map_reader.h"
+#include "formats/readers/portable_map_reader.h"
 
 namespace formats {
 namespace {

@@ -1,9 +1,9 @@
-#include "formats/alias_wavefront_reader.h"
+#include "formats/readers/alias_wavefront_reader.h"
 
 #include <vector>
 
 #include "formats/byte_reader.h"
-#include "formats/format_readers.h"
+#include "formats/readers/format_readers.h"
 
 // A run-length picture file starts with a 740-byte big-endian header:
 //     0  full window: left, right, bottom, top (signed 16-bit, y grows upwards)

@@ -1,4 +1,4 @@
-#include "formats/epsi_preview.h"
+#include "formats/readers/epsi_preview.h"
 
 #include <QByteArrayView>
 #include <QList>

@@ -1,5 +1,5 @@
-#include "formats/portable_map_reader.h"
-#include "formats/format_readers.h"
+#include "formats/readers/portable_map_reader.h"
+#include "formats/readers/format_readers.h"
 
 #include "formats/byte_reader.h"
 

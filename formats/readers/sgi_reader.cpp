@@ -1,5 +1,5 @@
-#include "formats/sgi_reader.h"
-#include "formats/format_readers.h"
+#include "formats/readers/sgi_reader.h"
+#include "formats/readers/format_readers.h"
 
 #include <algorithm>
 #include <cstddef>
