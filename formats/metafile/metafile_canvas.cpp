@@ -1,17 +1,11 @@
 #include "formats/metafile/metafile_canvas.h"
 
-#include <QCoreApplication>
-#include <QFontMetricsF>
-#include <QGuiApplication>
-#include <QLineF>
 #include <QPainterPath>
 #include <algorithm>
 #include <cmath>
 #include <numbers>
-#include <string>
 
-#include "formats/format_error.h"
-#include "formats/metafile/metafile_record_data.h"
+#include "formats/metafile/metafile_geometry.h"
 
 namespace formats::metafile {
 namespace {
@@ -19,20 +13,6 @@ namespace {
 // Deeper nesting than this is no real picture; further saves are ignored, as a device would
 // refuse them.
 constexpr size_t kMaxSavedStates = 4096;
-// WMF object indices are 16-bit.
-constexpr size_t kMaxObjects = 65536;
-
-constexpr uint32_t kPenNull = 5;
-constexpr uint32_t kBrushNull = 1;
-constexpr uint32_t kBrushHatched = 2;
-constexpr uint32_t kBrushPattern = 3;
-
-constexpr uint32_t kRopBlackness = 0x00000042;
-constexpr uint32_t kRopWhiteness = 0x00FF0062;
-constexpr uint32_t kRopDstInvert = 0x00550009;
-constexpr uint32_t kRopSrcAnd = 0x008800C6;
-constexpr uint32_t kRopSrcPaint = 0x00EE0086;
-constexpr uint32_t kRopSrcInvert = 0x00660046;
 
 Qt::BrushStyle hatchStyle(uint32_t hatch) {
     switch (hatch) {
@@ -51,11 +31,6 @@ Qt::BrushStyle hatchStyle(uint32_t hatch) {
     }
 }
 
-// Length of the picture-space image of a logical unit vector.
-double axisScale(const QTransform& transform, QPointF axis) {
-    return QLineF(transform.map(QPointF(0, 0)), transform.map(axis)).length();
-}
-
 // The angle of an ellipse's parametric form at the ray from its centre through `point`, in
 // degrees counter-clockwise from three o'clock on a y-down surface: what QPainterPath::arcTo
 // takes.
@@ -70,74 +45,7 @@ double parametricAngle(const QRectF& rect, QPointF point) {
            std::numbers::pi;
 }
 
-// Coordinates beyond this cannot touch any picture we accept and would overflow an int.
-constexpr double kCoordinateLimit = 1e8;
-
-int clampedInt(double value) {
-    if (!(value > -kCoordinateLimit)) {
-        return static_cast<int>(-kCoordinateLimit);  // NaN too
-    }
-    return static_cast<int>(std::lround(std::min(value, kCoordinateLimit)));
-}
-
-// A region from a polygon goes through QRegion's polygon scan, which leaks on some degenerate
-// input; clip paths and turned rectangles are rare enough that their bounding box serves.
-QRegion regionOf(const QPolygonF& polygon) {
-    const QRectF box = polygon.boundingRect();
-    const QPoint topLeft(clampedInt(box.left()), clampedInt(box.top()));
-    const QPoint bottomRight(clampedInt(box.right()), clampedInt(box.bottom()));
-    return QRegion(QRect(topLeft, bottomRight - QPoint(1, 1)));
-}
-
 }  // namespace
-
-PenSpec makePen(uint32_t style, double width, QRgb colour) {
-    PenSpec pen;
-    pen.style = style;
-    pen.width = std::abs(width);
-    pen.colour = colour;
-    return pen;
-}
-
-BrushSpec makeBrush(uint32_t style, QRgb colour, uint32_t hatch) {
-    BrushSpec brush;
-    brush.style = style > kBrushHatched ? 0 : style;
-    brush.colour = colour;
-    brush.hatch = hatch;
-    return brush;
-}
-
-BrushSpec makePatternBrush(const QImage& pattern) {
-    BrushSpec brush;
-    brush.style = kBrushPattern;
-    brush.pattern = pattern.convertToFormat(QImage::Format_RGB32);
-    return brush;
-}
-
-FontSpec readFont(RecordData& data, bool enhanced) {
-    const qint64 fieldBytes = enhanced ? 4 : 2;
-    const auto field = [&] { return enhanced ? data.s32() : int32_t{data.s16()}; };
-    FontSpec font;
-    font.height = field();
-    data.skip(fieldBytes);  // width
-    font.escapement = field();
-    data.skip(fieldBytes);  // orientation
-    font.weight = field();
-    font.italic = data.take(1)[0] != 0;
-    font.underline = data.take(1)[0] != 0;
-    font.strikeOut = data.take(1)[0] != 0;
-    data.skip(5);  // character set, precisions, quality, pitch and family
-    // At most 32 characters, ended by a zero unless they fill the field.
-    const qint64 characters = std::min<qint64>(32, data.remaining() / (enhanced ? 2 : 1));
-    for (qint64 i = 0; i < characters; ++i) {
-        const uint16_t unit = enhanced ? data.u16() : data.take(1)[0];
-        if (unit == 0) {
-            break;
-        }
-        font.face.append(QChar(unit));
-    }
-    return font;
-}
 
 MetafileCanvas::MetafileCanvas(QImage& picture, const char* formatName, QTransform deviceToPicture,
                                QPointF devicePixelsPerMm)
@@ -145,145 +53,34 @@ MetafileCanvas::MetafileCanvas(QImage& picture, const char* formatName, QTransfo
       formatName_(formatName),
       deviceToPicture_(deviceToPicture),
       devicePixelsPerMm_(devicePixelsPerMm),
+      objects_(formatName),
       painter_(&picture) {}
 
 MetafileCanvas::~MetafileCanvas() {
     painter_.end();
 }
 
-void MetafileCanvas::setMapMode(int mode) {
-    if (mode >= kMapText && mode <= kMapAnisotropic) {
-        state_.mapMode = mode;
-    }
-}
-
-// A zero extent would divide by zero; a device refuses it, and so do we.
-void MetafileCanvas::setWindowExt(QPointF extent) {
-    if (extent.x() != 0 && extent.y() != 0) {
-        state_.windowExt = extent;
-    }
-}
-
-void MetafileCanvas::setViewportExt(QPointF extent) {
-    if (extent.x() != 0 && extent.y() != 0) {
-        state_.viewportExt = extent;
-    }
-}
-
-std::optional<QPointF> MetafileCanvas::scaledExtent(QPointF extent, double xNumerator,
-                                                    double xDenominator, double yNumerator,
-                                                    double yDenominator) {
-    if (xDenominator == 0 || yDenominator == 0) {
-        return std::nullopt;
-    }
-    return QPointF(extent.x() * xNumerator / xDenominator, extent.y() * yNumerator / yDenominator);
-}
-
-void MetafileCanvas::scaleWindowExt(double xNumerator, double xDenominator, double yNumerator,
-                                    double yDenominator) {
-    if (const auto extent =
-            scaledExtent(state_.windowExt, xNumerator, xDenominator, yNumerator, yDenominator)) {
-        setWindowExt(*extent);
-    }
-}
-
-void MetafileCanvas::scaleViewportExt(double xNumerator, double xDenominator, double yNumerator,
-                                      double yDenominator) {
-    if (const auto extent =
-            scaledExtent(state_.viewportExt, xNumerator, xDenominator, yNumerator, yDenominator)) {
-        setViewportExt(*extent);
-    }
-}
-
-QTransform MetafileCanvas::logicalToPicture() const {
-    double mmPerUnit = 0;
-    switch (state_.mapMode) {
-        case kMapLoMetric:
-            mmPerUnit = 0.1;
-            break;
-        case kMapHiMetric:
-            mmPerUnit = 0.01;
-            break;
-        case kMapLoEnglish:
-            mmPerUnit = 0.254;
-            break;
-        case kMapHiEnglish:
-            mmPerUnit = 0.0254;
-            break;
-        case kMapTwips:
-            mmPerUnit = 25.4 / 1440;
-            break;
-        default:
-            break;
-    }
-    double sx = 1;
-    double sy = 1;
-    if (mmPerUnit > 0) {
-        // The fixed modes count y upwards.
-        sx = mmPerUnit * devicePixelsPerMm_.x();
-        sy = -mmPerUnit * devicePixelsPerMm_.y();
-    } else if (state_.mapMode == kMapIsotropic || state_.mapMode == kMapAnisotropic) {
-        sx = state_.viewportExt.x() / state_.windowExt.x();
-        sy = state_.viewportExt.y() / state_.windowExt.y();
-        if (state_.mapMode == kMapIsotropic) {
-            const double unit = std::min(std::abs(sx), std::abs(sy));
-            sx = std::copysign(unit, sx);
-            sy = std::copysign(unit, sy);
-        }
-    }
-    const QTransform page(sx, 0, 0, sy, state_.viewportOrg.x() - state_.windowOrg.x() * sx,
-                          state_.viewportOrg.y() - state_.windowOrg.y() * sy);
-    return state_.world * page * deviceToPicture_;
-}
-
 void MetafileCanvas::resizeObjectTable(qint64 count) {
-    const qint64 kept = std::clamp(count, qint64{0}, static_cast<qint64>(kMaxObjects));
-    objects_.clear();
-    objects_.resize(static_cast<size_t>(kept));
+    objects_.resize(count);
 }
 
 void MetafileCanvas::addObject(GdiObject object) {
-    for (auto& slot : objects_) {
-        if (!slot) {
-            slot = std::move(object);
-            return;
-        }
-    }
-    if (objects_.size() >= kMaxObjects) {
-        throwDamaged(formatName_, "it creates more objects than a metafile can hold");
-    }
-    objects_.emplace_back(std::move(object));
+    objects_.add(std::move(object));
 }
-
-namespace {
-[[noreturn]] void throwBadIndex(const char* formatName, qint64 index, size_t size) {
-    throwDamaged(formatName, "a record uses object " + std::to_string(index) +
-                                 ", outside its object table of " + std::to_string(size));
-}
-}  // namespace
 
 void MetafileCanvas::setObject(qint64 index, GdiObject object) {
-    if (index < 0 || index >= objectTableSize()) {
-        throwBadIndex(formatName_, index, objects_.size());
-    }
-    objects_[static_cast<size_t>(index)] = std::move(object);
+    objects_.set(index, std::move(object));
 }
 
 void MetafileCanvas::selectObject(qint64 index) {
-    if (index < 0 || index >= objectTableSize()) {
-        throwBadIndex(formatName_, index, objects_.size());
-    }
     // Selecting a deleted object fails on a device and changes nothing.
-    if (const auto& slot = objects_[static_cast<size_t>(index)]) {
+    if (const auto& slot = objects_.at(index)) {
         select(*slot);
     }
 }
 
 void MetafileCanvas::deleteObject(qint64 index) {
-    if (index < 0 || index >= objectTableSize()) {
-        throwBadIndex(formatName_, index, objects_.size());
-    }
-    objects_[static_cast<size_t>(index)].reset();
+    objects_.remove(index);
 }
 
 void MetafileCanvas::select(const GdiObject& object) {
@@ -311,36 +108,6 @@ void MetafileCanvas::restoreState(qint64 which) {
     }
     state_ = saved_[static_cast<size_t>(index)];
     saved_.resize(static_cast<size_t>(index));
-}
-
-QRegion pictureRegionOf(const QTransform& transform, const QRectF& rect) {
-    const QRectF normal = rect.normalized();
-    if (transform.isRotating()) {
-        return regionOf(transform.map(QPolygonF(normal)));
-    }
-    const QRectF mapped = transform.mapRect(normal);
-    const QPoint topLeft(clampedInt(mapped.left()), clampedInt(mapped.top()));
-    const QPoint bottomRight(clampedInt(mapped.right()), clampedInt(mapped.bottom()));
-    return QRegion(QRect(topLeft, bottomRight - QPoint(1, 1)));
-}
-
-void MetafileCanvas::intersectClip(const QRectF& rect) {
-    const QRegion current = state_.clip.value_or(QRegion(picture_.rect()));
-    state_.clip = current.intersected(pictureRegionOf(logicalToPicture(), rect));
-}
-
-void MetafileCanvas::excludeClip(const QRectF& rect) {
-    const QRegion current = state_.clip.value_or(QRegion(picture_.rect()));
-    state_.clip = current.subtracted(pictureRegionOf(logicalToPicture(), rect));
-}
-
-void MetafileCanvas::offsetClip(QPointF logicalOffset) {
-    if (!state_.clip) {
-        return;
-    }
-    const QTransform transform = logicalToPicture();
-    const QPointF offset = transform.map(logicalOffset) - transform.map(QPointF(0, 0));
-    state_.clip->translate(clampedInt(offset.x()), clampedInt(offset.y()));
 }
 
 void MetafileCanvas::prepare() {
@@ -558,186 +325,6 @@ void MetafileCanvas::arc(const QRectF& rect, QPointF start, QPointF end, ArcKind
     fillAndStroke(shape, kind != ArcKind::Arc, true);
 }
 
-void MetafileCanvas::fillRect(const QRectF& rect, const QBrush& brush) {
-    prepare();
-    painter_.fillRect(rect.normalized(), brush);
-}
-
-void MetafileCanvas::patternFill(const QRectF& rect, uint32_t rasterOp) {
-    switch (rasterOp) {
-        case kRopBlackness:
-            fillRect(rect, Qt::black);
-            return;
-        case kRopWhiteness:
-            fillRect(rect, Qt::white);
-            return;
-        case kRopDstInvert:
-            prepare();
-            painter_.setCompositionMode(QPainter::RasterOp_NotDestination);
-            painter_.fillRect(rect.normalized(), Qt::black);
-            return;
-        default: {
-            // The other operations with a pattern are drawn as a plain copy of the brush.
-            const uint32_t style = state_.brush.style;
-            if (style == kBrushNull) {
-                return;
-            }
-            QPainterPath area;
-            area.addRect(rect.normalized());
-            fillAndStroke(area, true, false);
-            return;
-        }
-    }
-}
-
-void MetafileCanvas::setPixel(QPointF point, QRgb colour) {
-    const QPointF at = logicalToPicture().map(point);
-    if (!(std::abs(at.x()) < 1e8 && std::abs(at.y()) < 1e8)) {
-        return;
-    }
-    prepare();
-    painter_.resetTransform();
-    painter_.fillRect(QRectF(std::floor(at.x()), std::floor(at.y()), 1, 1), QColor(colour));
-}
-
-void MetafileCanvas::image(const QRectF& target, const QImage& picture, const QRectF& source,
-                           uint32_t rasterOp) {
-    if (picture.isNull() || target.width() == 0 || target.height() == 0) {
-        return;
-    }
-    // A negative target size mirrors the bitmap.
-    const bool mirrorX = target.width() < 0;
-    const bool mirrorY = target.height() < 0;
-    QImage drawn = picture;
-    QRectF from = source.normalized();
-    if (mirrorX || mirrorY) {
-        drawn = picture.mirrored(mirrorX, mirrorY);
-        if (mirrorX) {
-            from.moveLeft(picture.width() - from.right());
-        }
-        if (mirrorY) {
-            from.moveTop(picture.height() - from.bottom());
-        }
-    }
-    prepare();
-    switch (rasterOp) {
-        case kRopSrcAnd:
-            painter_.setCompositionMode(QPainter::RasterOp_SourceAndDestination);
-            break;
-        case kRopSrcPaint:
-            painter_.setCompositionMode(QPainter::RasterOp_SourceOrDestination);
-            break;
-        case kRopSrcInvert:
-            painter_.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
-            break;
-        default:
-            break;  // a copy, which is what nearly every metafile asks for
-    }
-    painter_.drawImage(target.normalized(), drawn, from);
-}
-
-void MetafileCanvas::dib(const QRectF& target, const Dib& bitmap, QRectF source,
-                         bool sourceFromBottom, uint32_t rasterOp) {
-    if (sourceFromBottom && bitmap.bottomUp) {
-        source.moveTop(bitmap.image.height() - source.top() - source.height());
-    }
-    image(target, bitmap.image, source, rasterOp);
-}
-
-void MetafileCanvas::text(QPointF reference, const QString& text,
-                          const std::vector<double>& advances, uint32_t options,
-                          const std::optional<QRectF>& rect) {
-    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) == nullptr) {
-        throw FormatError(std::string("Cannot load image. The text in this ") + formatName_ +
-                          " file can only be drawn while the program runs.");
-    }
-    const QTransform transform = logicalToPicture();
-    if (rect && (options & kTextOpaque) != 0) {
-        fillRect(*rect, QColor(state_.backgroundColour));
-    }
-    if (text.isEmpty()) {
-        return;
-    }
-    const bool updatePosition = (state_.textAlign & kAlignUpdateCp) != 0;
-    const QPointF origin = transform.map(updatePosition ? state_.position : reference);
-    const double xScale = axisScale(transform, QPointF(1, 0));
-    const double yScale = axisScale(transform, QPointF(0, 1));
-    if (!(std::abs(origin.x()) < 1e7 && std::abs(origin.y()) < 1e7)) {
-        return;
-    }
-
-    const FontSpec& wanted = state_.font;
-    // Glyphs larger than this are no text a picture can show, and cost the font engine dearly.
-    const double largest = std::min(4000.0, 2.0 * std::max(picture_.width(), picture_.height()));
-    double pixels = wanted.height == 0 ? 12.0 : std::abs(wanted.height) * yScale;
-    pixels = std::clamp(pixels, 1.0, largest);
-    QFont font(wanted.face.isEmpty() ? QStringLiteral("Sans Serif") : wanted.face);
-    font.setPixelSize(std::max(1, static_cast<int>(std::lround(pixels))));
-    if (wanted.height > 0) {
-        // A positive height is the whole cell, ascent and descent together.
-        const double cell = QFontMetricsF(font).height();
-        if (cell > 0) {
-            font.setPixelSize(std::max(1, static_cast<int>(std::lround(pixels * pixels / cell))));
-        }
-    }
-    font.setWeight(
-        static_cast<QFont::Weight>(std::clamp(wanted.weight == 0 ? 400 : wanted.weight, 1, 1000)));
-    font.setItalic(wanted.italic);
-    font.setUnderline(wanted.underline);
-    font.setStrikeOut(wanted.strikeOut);
-    const QFontMetricsF metrics(font);
-
-    double width = 0;
-    std::vector<double> offsets;
-    if (!advances.empty()) {
-        for (qsizetype i = 0; i < text.size(); ++i) {
-            offsets.push_back(width);
-            width +=
-                (static_cast<size_t>(i) < advances.size() ? advances[static_cast<size_t>(i)] : 0) *
-                xScale;
-        }
-    } else {
-        width = metrics.horizontalAdvance(text);
-    }
-    double dx = 0;
-    if ((state_.textAlign & kAlignCenter) == kAlignCenter) {
-        dx = -width / 2;
-    } else if ((state_.textAlign & kAlignRight) != 0) {
-        dx = -width;
-    }
-    double dy = metrics.ascent();
-    if ((state_.textAlign & kAlignBaseline) == kAlignBaseline) {
-        dy = 0;
-    } else if ((state_.textAlign & kAlignBottom) != 0) {
-        dy = -metrics.descent();
-    }
-
-    prepare();
-    painter_.resetTransform();
-    if (rect && (options & kTextClipped) != 0) {
-        painter_.setClipRegion(pictureRegionOf(transform, *rect), Qt::IntersectClip);
-    }
-    painter_.translate(origin);
-    painter_.rotate(-wanted.escapement / 10.0);
-    if (state_.opaqueBackground) {
-        painter_.fillRect(QRectF(dx, dy - metrics.ascent(), width, metrics.height()),
-                          QColor(state_.backgroundColour));
-    }
-    painter_.setFont(font);
-    painter_.setPen(QColor(state_.textColour));
-    if (offsets.empty()) {
-        painter_.drawText(QPointF(dx, dy), text);
-    } else {
-        for (qsizetype i = 0; i < text.size(); ++i) {
-            painter_.drawText(QPointF(dx + offsets[static_cast<size_t>(i)], dy), QString(text[i]));
-        }
-    }
-    if (updatePosition) {
-        const QPointF end = painter_.transform().map(QPointF(dx + width, 0));
-        state_.position = transform.inverted().map(end);
-    }
-}
-
 void MetafileCanvas::beginPath() {
     path_ = QPainterPath();
 }
@@ -770,33 +357,6 @@ void MetafileCanvas::drawFinishedPath(bool fill, bool stroke) {
         return;
     }
     fillAndStroke(back.map(shape), fill, stroke);
-}
-
-void MetafileCanvas::clipToFinishedPath(int mode) {
-    const QRegion region = regionOf(finishedPath_.toFillPolygon());
-    finishedPath_ = QPainterPath();
-    combineClip(region, mode);
-}
-
-void MetafileCanvas::combineClip(const QRegion& region, int mode) {
-    const QRegion current = state_.clip.value_or(QRegion(picture_.rect()));
-    switch (mode) {
-        case 1:  // and
-            state_.clip = current.intersected(region);
-            break;
-        case 2:  // or
-            state_.clip = current.united(region);
-            break;
-        case 3:  // xor
-            state_.clip = current.xored(region);
-            break;
-        case 4:  // difference
-            state_.clip = current.subtracted(region);
-            break;
-        default:  // copy
-            state_.clip = region;
-            break;
-    }
 }
 
 }  // namespace formats::metafile

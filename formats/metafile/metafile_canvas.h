@@ -1,6 +1,6 @@
-// The drawing state that WMF and EMF records change and the drawing they do, shared by both
-// record players: mapping from logical units to the picture, the object table, the selected
-// pen, brush and font, colours, saved states and clipping, and the QPainter calls.
+// The drawing surface both record players draw on: the device state with its mapping from
+// logical units to the picture, the object table, saved states and clipping, and the QPainter
+// calls that do the drawing. Its parts are defined in metafile_canvas*.cpp by topic.
 #pragma once
 
 #include <QImage>
@@ -11,97 +11,16 @@
 #include <QString>
 #include <QTransform>
 #include <optional>
-#include <variant>
 #include <vector>
 
+#include "formats/metafile/metafile_device_state.h"
 #include "formats/metafile/metafile_dib.h"
-#include "formats/metafile/metafile_record_data.h"
+#include "formats/metafile/metafile_objects.h"
 
 namespace formats::metafile {
 
-struct PenSpec {
-    uint32_t style = 0;  // PS_* style, end cap and join bits
-    double width = 0;    // logical units; 0 is one device pixel
-    QRgb colour = qRgb(0, 0, 0);
-};
-
-struct BrushSpec {
-    uint32_t style = 0;  // BS_SOLID, BS_NULL, BS_HATCHED, BS_PATTERN/BS_DIBPATTERN
-    QRgb colour = qRgb(255, 255, 255);
-    uint32_t hatch = 0;
-    QImage pattern;
-};
-
-struct FontSpec {
-    int height = 0;      // logical units; negative is the character height, positive the cell's
-    int escapement = 0;  // tenths of a degree
-    int weight = 400;
-    bool italic = false;
-    bool underline = false;
-    bool strikeOut = false;
-    QString face;
-};
-
-// Palettes, regions and other objects we do not draw with still take a slot in the table.
-struct OtherObject {};
-
-using GdiObject = std::variant<OtherObject, PenSpec, BrushSpec, FontSpec>;
-
-// The objects as the create records describe them. A negative pen width counts as positive;
-// a brush style that needs a bitmap, given without one, is drawn solid.
-PenSpec makePen(uint32_t style, double width, QRgb colour);
-BrushSpec makeBrush(uint32_t style, QRgb colour, uint32_t hatch);
-BrushSpec makePatternBrush(const QImage& pattern);
-// A font as the create-font records lay it out: WMF with 16-bit fields and an 8-bit face name,
-// EMF (`enhanced`) with 32-bit fields and a UTF-16 one.
-FontSpec readFont(RecordData& data, bool enhanced);
-
-enum MapMode : int {
-    kMapText = 1,
-    kMapLoMetric = 2,
-    kMapHiMetric = 3,
-    kMapLoEnglish = 4,
-    kMapHiEnglish = 5,
-    kMapTwips = 6,
-    kMapIsotropic = 7,
-    kMapAnisotropic = 8,
-};
-
-// Text alignment bits.
-constexpr uint32_t kAlignUpdateCp = 1;
-constexpr uint32_t kAlignRight = 2;
-constexpr uint32_t kAlignCenter = 6;
-constexpr uint32_t kAlignBottom = 8;
-constexpr uint32_t kAlignBaseline = 24;
-
-// ExtTextOut options.
-constexpr uint32_t kTextOpaque = 2;
-constexpr uint32_t kTextClipped = 4;
-
-enum class ArcKind { Arc, Chord, Pie };
-
 // The picture pixels a rectangle covers under a mapping, with coordinates kept in int range.
 QRegion pictureRegionOf(const QTransform& transform, const QRectF& rect);
-
-struct DeviceState {
-    int mapMode = kMapText;
-    QPointF windowOrg{0, 0};
-    QPointF windowExt{1, 1};
-    QPointF viewportOrg{0, 0};
-    QPointF viewportExt{1, 1};
-    QTransform world;  // EMF's world transform; identity in WMF
-    PenSpec pen;
-    BrushSpec brush;
-    FontSpec font;
-    QRgb textColour = qRgb(0, 0, 0);
-    QRgb backgroundColour = qRgb(255, 255, 255);
-    bool opaqueBackground = true;
-    uint32_t textAlign = 0;
-    bool winding = false;
-    bool clockwiseArcs = false;
-    QPointF position{0, 0};
-    std::optional<QRegion> clip;  // in picture pixels
-};
 
 class MetafileCanvas {
 public:
@@ -135,7 +54,7 @@ public:
 
     // Object table: `table` slots, indices checked on every use.
     void resizeObjectTable(qint64 count);
-    qint64 objectTableSize() const { return static_cast<qint64>(objects_.size()); }
+    qint64 objectTableSize() const { return objects_.size(); }
     // Puts the object into the lowest free slot (WMF), growing the table when it is full.
     void addObject(GdiObject object);
     void setObject(qint64 index, GdiObject object);  // EMF names the slot
@@ -200,7 +119,7 @@ private:
     QPointF devicePixelsPerMm_;
     QPainter painter_;
     DeviceState state_;
-    std::vector<std::optional<GdiObject>> objects_;
+    ObjectTable objects_;
     std::vector<DeviceState> saved_;
     std::optional<QPainterPath> path_;  // in picture pixels, while a bracket is open
     QPainterPath finishedPath_;

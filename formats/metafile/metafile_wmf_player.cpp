@@ -1,321 +1,108 @@
-// The 16-bit Windows metafile: an optional placeable header with the bounding box and units
-// per inch, the metafile header, then records of a 32-bit size in 16-bit words, a function
-// number and 16-bit parameters, stored last argument first.
-#include <QString>
-#include <cmath>
-#include <cstdint>
+#include "formats/metafile/metafile_wmf_player.h"
+
 #include <optional>
 #include <vector>
 
-#include "formats/byte_reader.h"
-#include "formats/metafile/metafile_canvas.h"
+#include "formats/metafile/metafile_common_records.h"
 #include "formats/metafile/metafile_dib.h"
-#include "formats/metafile/metafile_players.h"
-#include "formats/metafile/metafile_record_data.h"
-#include "formats/picture_limits.h"
+#include "formats/metafile/metafile_wmf_records.h"
 
-namespace formats {
+namespace formats::metafile::wmf {
 namespace {
 
-using metafile::ArcKind;
-using metafile::colourRef;
-using metafile::MetafileCanvas;
-using metafile::RecordData;
-using metafile::throwDamaged;
-
-constexpr const char* kWmf = "WMF";
-constexpr uint32_t kPlaceableKey = 0x9AC6CDD7;
-constexpr qint64 kPlaceableHeaderSize = 22;
-constexpr qint64 kHeaderSize = 18;
-constexpr double kPixelsPerInch = 96;
-// A plain metafile names no unit; office producers write hundredths of a millimetre.
-constexpr double kPlainUnitsPerInch = 2540;
-
-enum Function : uint16_t {
-    kEof = 0x0000,
-    kSaveDc = 0x001E,
-    kRealizePalette = 0x0035,
-    kCreatePalette = 0x00F7,
-    kSetBkMode = 0x0102,
-    kSetMapMode = 0x0103,
-    kSetPolyFillMode = 0x0106,
-    kRestoreDc = 0x0127,
-    kSelectClipRegion = 0x012C,
-    kSelectObject = 0x012D,
-    kSetTextAlign = 0x012E,
-    kDibCreatePatternBrush = 0x0142,
-    kDeleteObject = 0x01F0,
-    kCreatePatternBrush = 0x01F9,
-    kSetBkColor = 0x0201,
-    kSetTextColor = 0x0209,
-    kSetWindowOrg = 0x020B,
-    kSetWindowExt = 0x020C,
-    kSetViewportOrg = 0x020D,
-    kSetViewportExt = 0x020E,
-    kOffsetWindowOrg = 0x020F,
-    kOffsetViewportOrg = 0x0211,
-    kLineTo = 0x0213,
-    kMoveTo = 0x0214,
-    kOffsetClipRgn = 0x0220,
-    kCreatePenIndirect = 0x02FA,
-    kCreateFontIndirect = 0x02FB,
-    kCreateBrushIndirect = 0x02FC,
-    kPolygon = 0x0324,
-    kPolyline = 0x0325,
-    kScaleWindowExt = 0x0410,
-    kScaleViewportExt = 0x0412,
-    kExcludeClipRect = 0x0415,
-    kIntersectClipRect = 0x0416,
-    kEllipse = 0x0418,
-    kRectangle = 0x041B,
-    kSetPixel = 0x041F,
-    kTextOut = 0x0521,
-    kPolyPolygon = 0x0538,
-    kRoundRect = 0x061C,
-    kPatBlt = 0x061D,
-    kCreateRegion = 0x06FF,
-    kArc = 0x0817,
-    kPie = 0x081A,
-    kChord = 0x0830,
-    kDibBitBlt = 0x0940,
-    kExtTextOut = 0x0A32,
-    kDibStretchBlt = 0x0B41,
-    kSetDibToDev = 0x0D33,
-    kStretchDib = 0x0F43,
-};
-
-// A point stored y first, as most WMF records keep their coordinates.
-QPointF pointYx(RecordData& data) {
-    const int16_t y = data.s16();
-    const int16_t x = data.s16();
-    return QPointF(x, y);
-}
-
-// Bottom, right, top, left.
-QRectF rectReversed(RecordData& data) {
-    const int16_t bottom = data.s16();
-    const int16_t right = data.s16();
-    const int16_t top = data.s16();
-    const int16_t left = data.s16();
-    return QRectF(QPointF(left, top), QPointF(right, bottom));
-}
-
-// Text in the metafile's 8-bit character set, read as Latin-1.
-QString string8(RecordData& data, qint64 length) {
-    const uint8_t* bytes = data.take(length);
-    return QString::fromLatin1(reinterpret_cast<const char*>(bytes), length);
-}
-
-struct Header {
-    qint64 recordsStart = 0;
-    qint64 objects = 0;
-    std::optional<QRectF> boundingBox;  // placeable files only
-    double unitsPerInch = 0;
-};
-
-Header readHeader(const QByteArray& bytes) {
-    RecordData data(reinterpret_cast<const uint8_t*>(bytes.constData()), bytes.size(), kWmf);
-    if (bytes.size() < kHeaderSize) {
-        throwInvalidFormat(kWmf);
-    }
-    Header header;
-    if (data.u32() == kPlaceableKey) {
-        if (bytes.size() < kPlaceableHeaderSize + kHeaderSize) {
-            throwTruncated(kWmf);
-        }
-        data.skip(2);  // handle
-        const int16_t left = data.s16();
-        const int16_t top = data.s16();
-        const int16_t right = data.s16();
-        const int16_t bottom = data.s16();
-        header.unitsPerInch = data.u16();
-        if (header.unitsPerInch == 0) {
-            throwDamaged(kWmf, "its units per inch are zero");
-        }
-        header.boundingBox = QRectF(QPointF(left, top), QPointF(right, bottom));
-        header.recordsStart = kPlaceableHeaderSize;
-    }
-    data.seek(header.recordsStart);
-    const uint16_t type = data.u16();
-    const uint16_t headerWords = data.u16();
-    data.skip(2 + 4);  // version, size
-    header.objects = data.u16();
-    if ((type != 1 && type != 2) || headerWords != kHeaderSize / 2) {
-        throwInvalidFormat(kWmf);
-    }
-    header.recordsStart += kHeaderSize;
-    return header;
-}
-
-// Walks the records, checking every size, and hands each one to `visit`; stops at the
-// end-of-file record. A file that ends before it is cut short.
-template <typename Visit>
-void forEachRecord(const QByteArray& bytes, qint64 start, Visit&& visit) {
-    const auto* base = reinterpret_cast<const uint8_t*>(bytes.constData());
-    qint64 at = start;
-    while (true) {
-        if (bytes.size() - at < 6) {
-            throwTruncated(kWmf);
-        }
-        RecordData head(base + at, 6, kWmf);
-        const qint64 bytesInRecord = qint64{head.u32()} * 2;
-        const uint16_t function = head.u16();
-        if (bytesInRecord < 6) {
-            throwDamaged(kWmf, "a record is shorter than its own header");
-        }
-        if (bytesInRecord > bytes.size() - at) {
-            throwTruncated(kWmf);
-        }
-        if (function == kEof) {
-            return;
-        }
-        RecordData parameters(base + at + 6, bytesInRecord - 6, kWmf);
-        if (!visit(function, parameters)) {
-            return;
-        }
-        at += bytesInRecord;
-    }
-}
-
-// The window that a plain metafile's records set, which gives its size.
-struct PlainWindow {
-    QPointF origin{0, 0};
-    std::optional<QPointF> extent;
-    int mapMode = metafile::kMapAnisotropic;
-};
-
-PlainWindow scanPlainWindow(const QByteArray& bytes, qint64 start) {
-    PlainWindow window;
-    bool originSeen = false;
-    forEachRecord(bytes, start, [&](uint16_t function, RecordData& data) {
-        if (function == kSetWindowOrg && !originSeen) {
-            window.origin = pointYx(data);
-            originSeen = true;
-        } else if (function == kSetWindowExt && !window.extent) {
-            window.extent = pointYx(data);
-        } else if (function == kSetMapMode) {
-            window.mapMode = data.s16();
-        }
-        return !window.extent || !originSeen;
-    });
-    return window;
-}
-
-double unitsPerInchOf(int mapMode) {
-    switch (mapMode) {
-        case metafile::kMapText:
-            return kPixelsPerInch;
-        case metafile::kMapLoMetric:
-            return 254;
-        case metafile::kMapHiMetric:
-            return 2540;
-        case metafile::kMapLoEnglish:
-            return 100;
-        case metafile::kMapHiEnglish:
-            return 1000;
-        case metafile::kMapTwips:
-            return 1440;
-        default:
-            return kPlainUnitsPerInch;
-    }
-}
-
-class WmfPlayer {
-public:
-    WmfPlayer(MetafileCanvas& canvas) : canvas_(canvas) {}
-
-    void play(uint16_t function, RecordData& data);
-
-private:
-    void bitmap(uint16_t function, RecordData& data);
-    void text(RecordData& data, bool extended);
-
-    MetafileCanvas& canvas_;
-};
-
-void WmfPlayer::play(uint16_t function, RecordData& data) {
-    auto& state = canvas_.state();
+std::optional<CommonRecord> commonRecordOf(uint16_t function) {
     switch (function) {
         case kSaveDc:
-            canvas_.saveState();
-            break;
+            return CommonRecord::SaveState;
         case kRestoreDc:
-            canvas_.restoreState(data.s16());
-            break;
+            return CommonRecord::RestoreState;
         case kSetMapMode:
-            canvas_.setMapMode(data.s16());
-            break;
+            return CommonRecord::MapMode;
+        case kSetBkMode:
+            return CommonRecord::BackgroundMode;
+        case kSetPolyFillMode:
+            return CommonRecord::PolyFillMode;
+        case kSetTextAlign:
+            return CommonRecord::TextAlign;
+        case kSetBkColor:
+            return CommonRecord::BackgroundColour;
+        case kSetTextColor:
+            return CommonRecord::TextColour;
         case kSetWindowOrg:
-            canvas_.setWindowOrg(pointYx(data));
-            break;
+            return CommonRecord::WindowOrg;
         case kSetWindowExt:
-            canvas_.setWindowExt(pointYx(data));
-            break;
+            return CommonRecord::WindowExt;
         case kSetViewportOrg:
-            canvas_.setViewportOrg(pointYx(data));
-            break;
+            return CommonRecord::ViewportOrg;
         case kSetViewportExt:
-            canvas_.setViewportExt(pointYx(data));
-            break;
+            return CommonRecord::ViewportExt;
+        case kScaleWindowExt:
+            return CommonRecord::ScaleWindowExt;
+        case kScaleViewportExt:
+            return CommonRecord::ScaleViewportExt;
+        case kIntersectClipRect:
+            return CommonRecord::IntersectClip;
+        case kExcludeClipRect:
+            return CommonRecord::ExcludeClip;
+        case kOffsetClipRgn:
+            return CommonRecord::OffsetClip;
+        case kMoveTo:
+            return CommonRecord::MoveTo;
+        case kLineTo:
+            return CommonRecord::LineTo;
+        case kRectangle:
+            return CommonRecord::Rectangle;
+        case kEllipse:
+            return CommonRecord::Ellipse;
+        case kRoundRect:
+            return CommonRecord::RoundRectangle;
+        case kArc:
+            return CommonRecord::Arc;
+        case kChord:
+            return CommonRecord::Chord;
+        case kPie:
+            return CommonRecord::Pie;
+        case kSetPixel:
+            return CommonRecord::SetPixel;
+        default:
+            return std::nullopt;
+    }
+}
+
+}  // namespace
+
+void WmfPlayer::play(uint16_t function, RecordData& data) {
+    if (const auto common = commonRecordOf(function)) {
+        Arguments arguments(data, false);
+        playCommonRecord(*common, arguments, canvas_);
+        return;
+    }
+    auto& state = canvas_.state();
+    switch (function) {
         case kOffsetWindowOrg:
             canvas_.setWindowOrg(state.windowOrg + pointYx(data));
             break;
         case kOffsetViewportOrg:
             canvas_.setViewportOrg(state.viewportOrg + pointYx(data));
             break;
-        case kScaleWindowExt:
-        case kScaleViewportExt: {
-            const int16_t yDenominator = data.s16();
-            const int16_t yNumerator = data.s16();
-            const int16_t xDenominator = data.s16();
-            const int16_t xNumerator = data.s16();
-            if (function == kScaleWindowExt) {
-                canvas_.scaleWindowExt(xNumerator, xDenominator, yNumerator, yDenominator);
-            } else {
-                canvas_.scaleViewportExt(xNumerator, xDenominator, yNumerator, yDenominator);
-            }
+        case kCreatePenIndirect:
+            canvas_.addObject(readPen(data, false));
             break;
-        }
-        case kSetBkColor:
-            state.backgroundColour = colourRef(data);
+        case kCreateBrushIndirect:
+            canvas_.addObject(readBrush(data, false));
             break;
-        case kSetTextColor:
-            state.textColour = colourRef(data);
-            break;
-        case kSetBkMode:
-            canvas_.setBackgroundMode(data.u16());
-            break;
-        case kSetPolyFillMode:
-            canvas_.setPolyFillMode(data.u16());
-            break;
-        case kSetTextAlign:
-            state.textAlign = data.u16();
-            break;
-        case kCreatePenIndirect: {
-            const uint16_t style = data.u16();
-            const int16_t width = data.s16();
-            data.skip(2);
-            canvas_.addObject(metafile::makePen(style, width, colourRef(data)));
-            break;
-        }
-        case kCreateBrushIndirect: {
-            const uint16_t style = data.u16();
-            const QRgb colour = colourRef(data);
-            canvas_.addObject(metafile::makeBrush(style, colour, data.u16()));
-            break;
-        }
         case kDibCreatePatternBrush:
             data.skip(4);  // style, colour usage
-            canvas_.addObject(metafile::makePatternBrush(
-                metafile::decodePackedDib(data.sub(data.position(), data.remaining())).image));
+            canvas_.addObject(makePatternBrush(
+                decodePackedDib(data.sub(data.position(), data.remaining())).image));
             break;
         case kCreateFontIndirect:
-            canvas_.addObject(metafile::readFont(data, false));
+            canvas_.addObject(readFont(data, false));
             break;
         case kCreatePalette:
         case kCreatePatternBrush:
         case kCreateRegion:
-            canvas_.addObject(metafile::OtherObject{});
+            canvas_.addObject(OtherObject{});
             break;
         case kSelectObject:
             canvas_.selectObject(data.u16());
@@ -332,25 +119,10 @@ void WmfPlayer::play(uint16_t function, RecordData& data) {
             canvas_.setClip(std::nullopt);
             break;
         }
-        case kIntersectClipRect:
-            canvas_.intersectClip(rectReversed(data));
-            break;
-        case kExcludeClipRect:
-            canvas_.excludeClip(rectReversed(data));
-            break;
-        case kOffsetClipRgn:
-            canvas_.offsetClip(pointYx(data));
-            break;
-        case kMoveTo:
-            canvas_.moveTo(pointYx(data));
-            break;
-        case kLineTo:
-            canvas_.lineTo(pointYx(data));
-            break;
         case kPolyline:
         case kPolygon: {
             const qint64 count = data.s16();
-            const QPolygonF polygon = metafile::points16(data, count);
+            const QPolygonF polygon = points16(data, count);
             if (function == kPolyline) {
                 canvas_.polyline(polygon);
             } else {
@@ -358,53 +130,9 @@ void WmfPlayer::play(uint16_t function, RecordData& data) {
             }
             break;
         }
-        case kPolyPolygon: {
-            const uint16_t polygonCount = data.u16();
-            if (qint64{polygonCount} * 2 > data.remaining()) {
-                data.throwShort();
-            }
-            std::vector<qint64> counts;
-            counts.reserve(polygonCount);
-            for (uint16_t i = 0; i < polygonCount; ++i) {
-                counts.push_back(data.u16());
-            }
-            std::vector<QPolygonF> polygons;
-            polygons.reserve(polygonCount);
-            for (const qint64 count : counts) {
-                polygons.push_back(metafile::points16(data, count));
-            }
-            canvas_.polygons(polygons);
+        case kPolyPolygon:
+            polyPolygon(data);
             break;
-        }
-        case kRectangle:
-            canvas_.rectangle(rectReversed(data));
-            break;
-        case kEllipse:
-            canvas_.ellipse(rectReversed(data));
-            break;
-        case kRoundRect: {
-            const int16_t height = data.s16();
-            const int16_t width = data.s16();
-            canvas_.roundRectangle(rectReversed(data), QSizeF(width, height));
-            break;
-        }
-        case kArc:
-        case kChord:
-        case kPie: {
-            const QPointF end = pointYx(data);
-            const QPointF start = pointYx(data);
-            const QRectF box = rectReversed(data);
-            canvas_.arc(box, start, end,
-                        function == kArc     ? ArcKind::Arc
-                        : function == kChord ? ArcKind::Chord
-                                             : ArcKind::Pie);
-            break;
-        }
-        case kSetPixel: {
-            const QRgb colour = colourRef(data);
-            canvas_.setPixel(pointYx(data), colour);
-            break;
-        }
         case kPatBlt: {
             const uint32_t rasterOp = data.u32();
             const int16_t height = data.s16();
@@ -428,6 +156,24 @@ void WmfPlayer::play(uint16_t function, RecordData& data) {
         default:
             break;  // records that do not draw, or that we do not draw
     }
+}
+
+void WmfPlayer::polyPolygon(RecordData& data) {
+    const uint16_t polygonCount = data.u16();
+    if (qint64{polygonCount} * 2 > data.remaining()) {
+        data.throwShort();
+    }
+    std::vector<qint64> counts;
+    counts.reserve(polygonCount);
+    for (uint16_t i = 0; i < polygonCount; ++i) {
+        counts.push_back(data.u16());
+    }
+    std::vector<QPolygonF> polygons;
+    polygons.reserve(polygonCount);
+    for (const qint64 count : counts) {
+        polygons.push_back(points16(data, count));
+    }
+    canvas_.polygons(polygons);
 }
 
 void WmfPlayer::bitmap(uint16_t function, RecordData& data) {
@@ -479,8 +225,8 @@ void WmfPlayer::bitmap(uint16_t function, RecordData& data) {
         canvas_.patternFill(target, rasterOp);
         return;
     }
-    canvas_.dib(target, metafile::decodePackedDib(data.sub(data.position(), data.remaining())),
-                source, sourceFromBottom, rasterOp);
+    canvas_.dib(target, decodePackedDib(data.sub(data.position(), data.remaining())), source,
+                sourceFromBottom, rasterOp);
 }
 
 void WmfPlayer::text(RecordData& data, bool extended) {
@@ -493,7 +239,7 @@ void WmfPlayer::text(RecordData& data, bool extended) {
         at = pointYx(data);
         const int16_t length = data.s16();
         options = data.u16();
-        if ((options & (metafile::kTextOpaque | metafile::kTextClipped)) != 0) {
+        if ((options & (kTextOpaque | kTextClipped)) != 0) {
             const int16_t left = data.s16();
             const int16_t top = data.s16();
             const int16_t right = data.s16();
@@ -526,54 +272,4 @@ void WmfPlayer::text(RecordData& data, bool extended) {
     canvas_.text(at, string, advances, options, rect);
 }
 
-}  // namespace
-
-namespace metafile {
-
-QImage playWindowsMetafile(const QByteArray& data) {
-    const Header header = readHeader(data);
-    QRectF window;
-    int mapMode = metafile::kMapAnisotropic;
-    double unitsPerInch = header.unitsPerInch;
-    if (header.boundingBox) {
-        window = *header.boundingBox;
-    } else {
-        const PlainWindow plain = scanPlainWindow(data, header.recordsStart);
-        if (!plain.extent) {
-            throwDamaged(kWmf, "it gives no picture size (no window extent)");
-        }
-        window = QRectF(plain.origin, QSizeF(plain.extent->x(), plain.extent->y()));
-        unitsPerInch = unitsPerInchOf(plain.mapMode);
-    }
-    const qint64 width = std::llround(std::abs(window.width()) * kPixelsPerInch / unitsPerInch);
-    const qint64 height = std::llround(std::abs(window.height()) * kPixelsPerInch / unitsPerInch);
-    checkPictureSize(width, height, kWmf);
-    // Drawn in 32 bits, where every QPainter operation is available, and turned into our
-    // 24-bit picture at the end.
-    QImage picture(static_cast<int>(width), static_cast<int>(height), QImage::Format_RGB32);
-    if (picture.isNull()) {
-        throw FormatError("Not enough memory for the WMF picture.");
-    }
-    picture.fill(Qt::white);
-    {
-        MetafileCanvas canvas(picture, kWmf, QTransform(),
-                              QPointF(kPixelsPerInch / 25.4, kPixelsPerInch / 25.4));
-        canvas.resizeObjectTable(header.objects);
-        // The window spans the picture, as when a program plays the metafile into a rectangle;
-        // the metafile's own window records then take its place.
-        canvas.setMapMode(mapMode);
-        canvas.setWindowOrg(window.topLeft());
-        canvas.setWindowExt(QPointF(window.width(), window.height()));
-        canvas.setViewportOrg(QPointF(0, 0));
-        canvas.setViewportExt(QPointF(static_cast<double>(width), static_cast<double>(height)));
-        WmfPlayer player(canvas);
-        forEachRecord(data, header.recordsStart, [&](uint16_t function, RecordData& record) {
-            player.play(function, record);
-            return true;
-        });
-    }
-    return picture.convertToFormat(QImage::Format_BGR888);
-}
-
-}  // namespace metafile
-}  // namespace formats
+}  // namespace formats::metafile::wmf
