@@ -4,8 +4,11 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <string>
 
+#include "formats/format_error.h"
 #include "formats/metafile/metafile_geometry.h"
+#include "formats/metafile/metafile_raster_ops.h"
 
 namespace formats::metafile {
 namespace {
@@ -53,8 +56,8 @@ MetafileCanvas::MetafileCanvas(QImage& picture, const char* formatName, QTransfo
       formatName_(formatName),
       deviceToPicture_(deviceToPicture),
       devicePixelsPerMm_(devicePixelsPerMm),
-      objects_(formatName),
-      painter_(&picture) {}
+      painter_(&picture),
+      objects_(formatName) {}
 
 MetafileCanvas::~MetafileCanvas() {
     painter_.end();
@@ -110,7 +113,14 @@ void MetafileCanvas::restoreState(qint64 which) {
     saved_.resize(static_cast<size_t>(index));
 }
 
+void MetafileCanvas::setMix(int mix) {
+    if (mix >= 1 && mix <= 16) {
+        state_.mix = mix;
+    }
+}
+
 void MetafileCanvas::prepare() {
+    ++paints_;
     painter_.resetTransform();
     painter_.setCompositionMode(QPainter::CompositionMode_SourceOver);
     if (state_.clip) {
@@ -168,29 +178,86 @@ void MetafileCanvas::fillAndStroke(const QPainterPath& shape, bool fill, bool st
         path_->addPath(logicalToPicture().map(shape));
         return;
     }
-    prepare();
-    const BrushSpec& brush = state_.brush;
-    if (fill && brush.style != kBrushNull) {
-        if (brush.style == kBrushHatched) {
-            if (state_.opaqueBackground) {
-                painter_.fillPath(shape, QColor(state_.backgroundColour));
-            }
-            painter_.fillPath(shape, QBrush(QColor(brush.colour), hatchStyle(brush.hatch)));
-        } else if (brush.style == kBrushPattern && !brush.pattern.isNull()) {
-            QBrush texture(brush.pattern);
-            // Patterns are laid in picture pixels, as on a device.
-            texture.setTransform(painter_.transform().inverted());
-            painter_.fillPath(shape, texture);
-        } else {
-            painter_.fillPath(shape, QColor(brush.colour));
-        }
+    if (state_.mix == kMixCopyPen) {
+        prepare();
+        paintShape(painter_, shape, fill, stroke, QPoint(0, 0));
+        return;
+    }
+    // Any other mix is painted onto a layer and mixed into the picture pixel by pixel.
+    ++paints_;
+    const double penPixels =
+        currentPen().widthF() * axisScale(logicalToPicture(), QPointF(1, 0)) + 2;
+    const QRect area = coveredArea(shape, penPixels);
+    if (area.isEmpty()) {
+        return;
+    }
+    QImage layer;
+    QPainter painter;
+    beginLayer(layer, painter, area);
+    paintShape(painter, shape, fill, stroke, area.topLeft());
+    painter.end();
+    mixLayer(picture_, area.topLeft(), layer, nullptr, mixCode(state_.mix));
+}
+
+void MetafileCanvas::paintShape(QPainter& painter, const QPainterPath& shape, bool fill,
+                                bool stroke, QPoint origin) const {
+    if (fill) {
+        paintBrush(painter, shape, origin, false);
     }
     if (stroke) {
         const QPen pen = currentPen();
         if (pen.style() != Qt::NoPen) {
-            painter_.strokePath(shape, pen);
+            painter.strokePath(shape, pen);
         }
     }
+}
+
+void MetafileCanvas::paintBrush(QPainter& painter, const QPainterPath& shape, QPoint origin,
+                                bool opaque) const {
+    const BrushSpec& brush = state_.brush;
+    if (brush.style == kBrushNull) {
+        if (opaque) {
+            painter.fillPath(shape, Qt::black);
+        }
+    } else if (brush.style == kBrushHatched) {
+        if (opaque || state_.opaqueBackground) {
+            painter.fillPath(shape, QColor(state_.backgroundColour));
+        }
+        painter.fillPath(shape, QBrush(QColor(brush.colour), hatchStyle(brush.hatch)));
+    } else if (brush.style == kBrushPattern && !brush.pattern.isNull()) {
+        QBrush texture(brush.pattern);
+        // Patterns are laid from the picture's corner, in picture pixels, as on a device.
+        texture.setTransform(QTransform::fromTranslate(-origin.x(), -origin.y()) *
+                             painter.transform().inverted());
+        painter.fillPath(shape, texture);
+    } else {
+        painter.fillPath(shape, QColor(brush.colour));
+    }
+}
+
+QRect MetafileCanvas::coveredArea(const QPainterPath& shape, double margin) const {
+    const QRectF box = logicalToPicture().map(shape).controlPointRect();
+    const double limit = kCoordinateLimit;
+    if (!(box.left() > -limit && box.top() > -limit && box.right() < limit &&
+          box.bottom() < limit)) {
+        return picture_.rect();
+    }
+    const QRect area(QPoint(clampedInt(box.left() - margin), clampedInt(box.top() - margin)),
+                     QPoint(clampedInt(box.right() + margin), clampedInt(box.bottom() + margin)));
+    return area & picture_.rect();
+}
+
+void MetafileCanvas::beginLayer(QImage& layer, QPainter& painter, const QRect& area) const {
+    layer = QImage(area.size(), QImage::Format_ARGB32_Premultiplied);
+    if (layer.isNull()) {
+        throw FormatError(std::string("Not enough memory for the ") + formatName_ + " picture.");
+    }
+    layer.fill(Qt::transparent);
+    painter.begin(&layer);
+    if (state_.clip) {
+        painter.setClipRegion(state_.clip->translated(-area.topLeft()));
+    }
+    painter.setTransform(logicalToPicture() * QTransform::fromTranslate(-area.left(), -area.top()));
 }
 
 void MetafileCanvas::path(const QPainterPath& shape, bool fill, bool stroke) {

@@ -21,6 +21,10 @@ namespace formats::metafile {
 
 // The picture pixels a rectangle covers under a mapping, with coordinates kept in int range.
 QRegion pictureRegionOf(const QTransform& transform, const QRectF& rect);
+// The same for the rectangles of a region; more rectangles than any real region holds are
+// refused with a FormatError naming `formatName`.
+QRegion pictureRegionOf(const QTransform& transform, const std::vector<QRectF>& rects,
+                        const char* formatName);
 
 class MetafileCanvas {
 public:
@@ -51,6 +55,8 @@ public:
     // Mode 2 is opaque background and winding fill; anything else transparent and alternate.
     void setBackgroundMode(uint32_t mode) { state_.opaqueBackground = mode == 2; }
     void setPolyFillMode(uint32_t mode) { state_.winding = mode == 2; }
+    // Mix modes outside 1..16 are refused, as on a device.
+    void setMix(int mix);
 
     // Object table: `table` slots, indices checked on every use.
     void resizeObjectTable(qint64 count);
@@ -61,6 +67,7 @@ public:
     void selectObject(qint64 index);
     void deleteObject(qint64 index);
     void select(const GdiObject& object);
+    const std::optional<GdiObject>& object(qint64 index) const { return objects_.at(index); }
 
     void saveState();
     void restoreState(qint64 which);  // negative: that many back; positive: that saved state
@@ -85,6 +92,7 @@ public:
     void ellipse(const QRectF& rect);
     void arc(const QRectF& rect, QPointF start, QPointF end, ArcKind kind);
     void fillRect(const QRectF& rect, const QBrush& brush);
+    // The raster operation of the current brush (the pattern) and the picture over a rectangle.
     void patternFill(const QRectF& rect, uint32_t rasterOp);
     void setPixel(QPointF point, QRgb colour);
     void path(const QPainterPath& path, bool fill, bool stroke);
@@ -94,6 +102,11 @@ public:
     // from the bottom of a bottom-up bitmap, as the DIB-to-device records do.
     void dib(const QRectF& target, const Dib& dib, QRectF source, bool sourceFromBottom,
              uint32_t rasterOp);
+    // Regions in picture pixels: filled with a brush, inverted, or framed by a brush with
+    // strokes of `thickness` logical units.
+    void fillRegion(const QRegion& region, const BrushSpec& brush);
+    void invertRegion(const QRegion& region);
+    void frameRegion(const QRegion& region, const BrushSpec& brush, QSizeF thickness);
     // Text at a reference point; `advances` (logical units) place each character when given.
     void text(QPointF reference, const QString& text, const std::vector<double>& advances,
               uint32_t options, const std::optional<QRectF>& rect);
@@ -105,6 +118,9 @@ public:
     void drawFinishedPath(bool fill, bool stroke);
     void clipToFinishedPath(int mode);
 
+    // How many times the canvas has painted: zero when nothing of the metafile could be drawn.
+    qint64 paints() const { return paints_; }
+
 private:
     static std::optional<QPointF> scaledExtent(QPointF extent, double xNumerator,
                                                double xDenominator, double yNumerator,
@@ -112,6 +128,16 @@ private:
     void prepare();
     QPen currentPen() const;
     void fillAndStroke(const QPainterPath& path, bool fill, bool stroke);
+    // Painting with a painter that may be the picture's own or a layer's, whose device pixel
+    // (0, 0) is the picture pixel `origin`. `opaque` paints the whole shape even with a null or
+    // hatched brush, as the brush of a raster operation does.
+    void paintShape(QPainter& painter, const QPainterPath& shape, bool fill, bool stroke,
+                    QPoint origin) const;
+    void paintBrush(QPainter& painter, const QPainterPath& shape, QPoint origin, bool opaque) const;
+    // The picture pixels that a logical shape touches, `margin` pixels round it included.
+    QRect coveredArea(const QPainterPath& shape, double margin) const;
+    // A transparent layer over `area` and a painter on it with the clip and logical mapping.
+    void beginLayer(QImage& layer, QPainter& painter, const QRect& area) const;
 
     QImage& picture_;
     const char* formatName_;
@@ -123,6 +149,7 @@ private:
     std::vector<DeviceState> saved_;
     std::optional<QPainterPath> path_;  // in picture pixels, while a bracket is open
     QPainterPath finishedPath_;
+    qint64 paints_ = 0;
 };
 
 }  // namespace formats::metafile

@@ -22,6 +22,20 @@ QRegion pictureRegionOf(const QTransform& transform, const QRectF& rect) {
     return QRegion(QRect(topLeft, bottomRight - QPoint(1, 1)));
 }
 
+QRegion pictureRegionOf(const QTransform& transform, const std::vector<QRectF>& rects,
+                        const char* formatName) {
+    // Each rectangle joins in time growing with the region; real regions hold far fewer.
+    constexpr size_t kMaxRects = 16384;
+    if (rects.size() > kMaxRects) {
+        throwDamaged(formatName, "a region holds more rectangles than a picture can show");
+    }
+    QRegion region;
+    for (const QRectF& rect : rects) {
+        region += pictureRegionOf(transform, rect);
+    }
+    return region;
+}
+
 void MetafileCanvas::intersectClip(const QRectF& rect) {
     const QRegion current = state_.clip.value_or(QRegion(picture_.rect()));
     state_.clip = current.intersected(pictureRegionOf(logicalToPicture(), rect));

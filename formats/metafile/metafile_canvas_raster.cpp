@@ -1,16 +1,13 @@
-#include "formats/metafile/metafile_canvas.h"
-
 #include <cmath>
+
+#include "formats/metafile/metafile_canvas.h"
+#include "formats/metafile/metafile_raster_ops.h"
 
 namespace formats::metafile {
 namespace {
 
-constexpr uint32_t kRopBlackness = 0x00000042;
-constexpr uint32_t kRopWhiteness = 0x00FF0062;
-constexpr uint32_t kRopDstInvert = 0x00550009;
-constexpr uint32_t kRopSrcAnd = 0x008800C6;
-constexpr uint32_t kRopSrcPaint = 0x00EE0086;
-constexpr uint32_t kRopSrcInvert = 0x00660046;
+constexpr uint8_t kPatternCopy = 0xF0;
+constexpr uint8_t kSourceCopy = 0xCC;
 
 }  // namespace
 
@@ -20,30 +17,26 @@ void MetafileCanvas::fillRect(const QRectF& rect, const QBrush& brush) {
 }
 
 void MetafileCanvas::patternFill(const QRectF& rect, uint32_t rasterOp) {
-    switch (rasterOp) {
-        case kRopBlackness:
-            fillRect(rect, Qt::black);
-            return;
-        case kRopWhiteness:
-            fillRect(rect, Qt::white);
-            return;
-        case kRopDstInvert:
-            prepare();
-            painter_.setCompositionMode(QPainter::RasterOp_NotDestination);
-            painter_.fillRect(rect.normalized(), Qt::black);
-            return;
-        default: {
-            // The other operations with a pattern are drawn as a plain copy of the brush.
-            const uint32_t style = state_.brush.style;
-            if (style == kBrushNull) {
-                return;
-            }
-            QPainterPath area;
-            area.addRect(rect.normalized());
-            fillAndStroke(area, true, false);
-            return;
-        }
+    QPainterPath shape;
+    shape.addRect(rect.normalized());
+    const uint8_t code = ternaryCode(rasterOp);
+    if (code == kPatternCopy) {
+        prepare();
+        paintBrush(painter_, shape, QPoint(0, 0), false);
+        return;
     }
+    ++paints_;
+    const QRect area = coveredArea(shape, 1);
+    if (area.isEmpty()) {
+        return;
+    }
+    // The brush over the rectangle is the pattern; it marks the pixels to mix as well.
+    QImage layer;
+    QPainter painter;
+    beginLayer(layer, painter, area);
+    paintBrush(painter, shape, area.topLeft(), true);
+    painter.end();
+    mixLayer(picture_, area.topLeft(), layer, &layer, code);
 }
 
 void MetafileCanvas::setPixel(QPointF point, QRgb colour) {
@@ -75,21 +68,35 @@ void MetafileCanvas::image(const QRectF& target, const QImage& picture, const QR
             from.moveTop(picture.height() - from.bottom());
         }
     }
-    prepare();
-    switch (rasterOp) {
-        case kRopSrcAnd:
-            painter_.setCompositionMode(QPainter::RasterOp_SourceAndDestination);
-            break;
-        case kRopSrcPaint:
-            painter_.setCompositionMode(QPainter::RasterOp_SourceOrDestination);
-            break;
-        case kRopSrcInvert:
-            painter_.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
-            break;
-        default:
-            break;  // a copy, which is what nearly every metafile asks for
+    const uint8_t code = ternaryCode(rasterOp);
+    if (code == kSourceCopy) {
+        prepare();
+        painter_.drawImage(target.normalized(), drawn, from);
+        return;
     }
-    painter_.drawImage(target.normalized(), drawn, from);
+    // Other operations: the bitmap on one layer, the brush on another when the operation
+    // reads it, mixed into the picture.
+    ++paints_;
+    QPainterPath shape;
+    shape.addRect(target.normalized());
+    const QRect area = coveredArea(shape, 1);
+    if (area.isEmpty()) {
+        return;
+    }
+    QImage layer;
+    QPainter painter;
+    beginLayer(layer, painter, area);
+    painter.drawImage(target.normalized(), drawn.convertToFormat(QImage::Format_RGB32), from);
+    painter.end();
+    if (!usesPattern(code)) {
+        mixLayer(picture_, area.topLeft(), layer, nullptr, code);
+        return;
+    }
+    QImage pattern;
+    beginLayer(pattern, painter, area);
+    paintBrush(painter, shape, area.topLeft(), true);
+    painter.end();
+    mixLayer(picture_, area.topLeft(), layer, &pattern, code);
 }
 
 void MetafileCanvas::dib(const QRectF& target, const Dib& bitmap, QRectF source,

@@ -16,8 +16,8 @@ void MetafileCanvas::text(QPointF reference, const QString& text,
                           const std::vector<double>& advances, uint32_t options,
                           const std::optional<QRectF>& rect) {
     if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) == nullptr) {
-        throw FormatError(std::string("Cannot load image. The text in this ") + formatName_ +
-                          " file can only be drawn while the program runs.");
+        throw WholeFileError(std::string("Cannot load image. The text in this ") + formatName_ +
+                             " file can only be drawn while the program runs.");
     }
     const QTransform transform = logicalToPicture();
     if (rect && (options & kTextOpaque) != 0) {

@@ -30,6 +30,9 @@ void playCommonRecord(CommonRecord record, Arguments& in, MetafileCanvas& canvas
         case CommonRecord::PolyFillMode:
             canvas.setPolyFillMode(in.flags());
             break;
+        case CommonRecord::Mix:
+            canvas.setMix(in.integer());
+            break;
         case CommonRecord::TextAlign:
             state.textAlign = in.flags();
             break;

@@ -49,6 +49,7 @@ enum class CommonRecord {
     MapMode,
     BackgroundMode,
     PolyFillMode,
+    Mix,
     TextAlign,
     BackgroundColour,
     TextColour,

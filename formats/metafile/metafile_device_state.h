@@ -36,6 +36,11 @@ constexpr uint32_t kTextClipped = 4;
 
 enum class ArcKind { Arc, Chord, Pie };
 
+// Mix modes of pens and brushes: 1 black, 6 not, 7 xor pen, 11 nop, 13 copy pen, 16 white and
+// the other binary raster operations between them.
+constexpr int kMixNot = 6;
+constexpr int kMixCopyPen = 13;
+
 struct DeviceState {
     int mapMode = kMapText;
     QPointF windowOrg{0, 0};
@@ -52,6 +57,7 @@ struct DeviceState {
     uint32_t textAlign = 0;
     bool winding = false;
     bool clockwiseArcs = false;
+    int mix = kMixCopyPen;
     QPointF position{0, 0};
     std::optional<QRegion> clip;  // in picture pixels
 };

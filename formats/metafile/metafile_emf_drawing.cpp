@@ -103,6 +103,23 @@ void EmfPlayer::text(RecordData& data, bool wide) {
     canvas_.text(reference, text, advances, options, rect);
 }
 
+QRegion EmfPlayer::regionData(RecordData& data, qint64 bytes) const {
+    RecordData region = data.sub(data.position(), std::min(bytes, data.remaining()));
+    region.skip(8);  // header size, type
+    const qint64 count = region.u32();
+    region.skip(4 + 16);  // size, bounds
+    if (count > region.remaining() / 16) {
+        region.throwShort();
+    }
+    // The rectangles are in device units.
+    std::vector<QRectF> rects;
+    rects.reserve(static_cast<size_t>(count));
+    for (qint64 i = 0; i < count; ++i) {
+        rects.push_back(rect32(region));
+    }
+    return pictureRegionOf(deviceToPicture_, rects, kEmf);
+}
+
 void EmfPlayer::clipRegion(RecordData& data) {
     const uint32_t regionBytes = data.u32();
     const int mode = static_cast<int>(data.u32());
@@ -113,20 +130,47 @@ void EmfPlayer::clipRegion(RecordData& data) {
         }
         return;
     }
-    RecordData region = data.sub(data.position(), std::min<qint64>(regionBytes, data.remaining()));
-    region.skip(8);  // header size, type
-    const qint64 count = region.u32();
-    region.skip(4 + 16);  // size, bounds
-    if (count > region.remaining() / 16) {
-        region.throwShort();
+    canvas_.combineClip(regionData(data, regionBytes), mode);
+}
+
+BrushSpec EmfPlayer::brushAt(uint32_t index) const {
+    constexpr uint32_t kStockObject = 0x80000000;
+    if ((index & kStockObject) != 0) {
+        const GdiObject stock = stockObject(index & ~kStockObject);
+        if (const auto* brush = std::get_if<BrushSpec>(&stock)) {
+            return *brush;
+        }
+    } else if (const auto& slot = canvas_.object(handle(index))) {
+        if (const auto* brush = std::get_if<BrushSpec>(&*slot)) {
+            return *brush;
+        }
     }
-    // The rectangles are in device units.
-    QRegion clip;
-    for (qint64 i = 0; i < count; ++i) {
-        const QRectF rect = rect32(region);
-        clip += pictureRegionOf(deviceToPicture_, rect);
+    throwDamaged(kEmf, "a region record names an object that is not a brush");
+}
+
+void EmfPlayer::regionRecord(uint32_t type, RecordData& data) {
+    data.skip(16);  // bounds
+    const qint64 regionBytes = data.u32();
+    switch (type) {
+        case kFillRgn: {
+            const BrushSpec brush = brushAt(data.u32());
+            canvas_.fillRegion(regionData(data, regionBytes), brush);
+            break;
+        }
+        case kFrameRgn: {
+            const BrushSpec brush = brushAt(data.u32());
+            const int32_t width = data.s32();
+            const int32_t height = data.s32();
+            canvas_.frameRegion(regionData(data, regionBytes), brush, QSizeF(width, height));
+            break;
+        }
+        case kInvertRgn:
+            canvas_.invertRegion(regionData(data, regionBytes));
+            break;
+        default:
+            canvas_.fillRegion(regionData(data, regionBytes), canvas_.state().brush);
+            break;
     }
-    canvas_.combineClip(clip, mode);
 }
 
 }  // namespace formats::metafile::emf

@@ -9,6 +9,7 @@
 #include "formats/metafile/metafile_emf_player.h"
 #include "formats/metafile/metafile_emf_records.h"
 #include "formats/metafile/metafile_players.h"
+#include "formats/metafile/metafile_record_skipper.h"
 #include "formats/picture_limits.h"
 
 namespace formats::metafile {
@@ -137,6 +138,7 @@ QImage playEnhancedMetafile(const QByteArray& data) {
         MetafileCanvas canvas(picture, kEmf, deviceToPicture, header.pixelsPerMm);
         canvas.resizeObjectTable(header.handles);
         emf::EmfPlayer player(canvas, deviceToPicture);
+        RecordSkipper skipper;
         const auto* base = reinterpret_cast<const uint8_t*>(data.constData());
         qint64 at = 0;
         bool first = true;
@@ -158,11 +160,12 @@ QImage playEnhancedMetafile(const QByteArray& data) {
             }
             if (!first) {
                 RecordData parameters(base + at + 8, size - 8, kEmf);
-                player.play(type, parameters);
+                skipper.play([&] { player.play(type, parameters); }, [] {});
             }
             first = false;
             at += size;
         }
+        skipper.finish(canvas);
     }
     return picture.convertToFormat(QImage::Format_BGR888);
 }

@@ -27,6 +27,8 @@ std::optional<CommonRecord> commonRecordOf(uint32_t type) {
             return CommonRecord::PolyFillMode;
         case kSetTextAlign:
             return CommonRecord::TextAlign;
+        case kSetRop2:
+            return CommonRecord::Mix;
         case kSetBkColor:
             return CommonRecord::BackgroundColour;
         case kSetTextColor:
@@ -124,6 +126,12 @@ void EmfPlayer::play(uint32_t type, RecordData& data) {
             break;
         case kExtSelectClipRgn:
             clipRegion(data);
+            break;
+        case kFillRgn:
+        case kFrameRgn:
+        case kInvertRgn:
+        case kPaintRgn:
+            regionRecord(type, data);
             break;
         case kPolyBezier:
         case kPolygon:

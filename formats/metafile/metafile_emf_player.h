@@ -28,6 +28,10 @@ private:
     void bitmap(uint32_t type, RecordData& data);
     void text(RecordData& data, bool wide);
     void clipRegion(RecordData& data);
+    void regionRecord(uint32_t type, RecordData& data);
+    // The region data at the reader's position, `bytes` long, in picture pixels.
+    QRegion regionData(RecordData& data, qint64 bytes) const;
+    BrushSpec brushAt(uint32_t index) const;
     qint64 handle(uint32_t index) const;
 
     MetafileCanvas& canvas_;

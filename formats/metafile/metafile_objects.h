@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QImage>
+#include <QRectF>
 #include <QRgb>
 #include <QString>
 #include <optional>
@@ -42,10 +43,15 @@ constexpr uint32_t kBrushNull = 1;
 constexpr uint32_t kBrushHatched = 2;
 constexpr uint32_t kBrushPattern = 3;
 
-// Palettes, regions and other objects we do not draw with still take a slot in the table.
+// A WMF region: rectangles in logical units, right and bottom edges excluded.
+struct RegionSpec {
+    std::vector<QRectF> rects;
+};
+
+// Palettes and other objects we do not draw with still take a slot in the table.
 struct OtherObject {};
 
-using GdiObject = std::variant<OtherObject, PenSpec, BrushSpec, FontSpec>;
+using GdiObject = std::variant<OtherObject, PenSpec, BrushSpec, FontSpec, RegionSpec>;
 
 // The objects as the create records describe them. A negative pen width counts as positive;
 // a brush style that needs a bitmap, given without one, is drawn solid.

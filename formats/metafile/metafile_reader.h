@@ -1,6 +1,9 @@
 // Readers of Windows metafiles: the 16-bit WMF (placeable, or plain) and the enhanced EMF. Both
 // play the metafile's drawing records with QPainter onto a white Format_BGR888 picture of the
-// metafile's own size and throw FormatError with a one-line message on bad data.
+// metafile's own size. A record that cannot be used (unknown, too short for its parameters, a
+// damaged bitmap, an object outside the table) is skipped and the rest drawn. A damaged header,
+// a file cut short (a record running past its end before the end-of-file record) or a file of
+// which nothing could be drawn is refused with a FormatError and a one-line message.
 //
 // Text records need fonts, which Qt provides only while a QGuiApplication exists: with one the
 // text is drawn, without one a metafile that draws text is refused with a FormatError.

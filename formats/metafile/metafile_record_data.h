@@ -1,5 +1,6 @@
 // Bounds-checked little-endian reading of one metafile record. Every read checks what is left of
-// the record, so a record whose size lies ends in a FormatError, never in a read past its end.
+// the record, so a record whose size lies ends in a FormatError, never in a read past its end;
+// the players then skip that record.
 #pragma once
 
 #include <QPolygonF>
@@ -11,6 +12,11 @@
 #include "formats/format_error.h"
 
 namespace formats::metafile {
+
+// A refusal of the whole file that skipping one record would not mend.
+struct WholeFileError : FormatError {
+    using FormatError::FormatError;
+};
 
 [[noreturn]] inline void throwDamaged(const char* formatName, const std::string& what) {
     throw FormatError(std::string("Cannot load image. The ") + formatName +

@@ -8,6 +8,7 @@
 #include "formats/byte_reader.h"
 #include "formats/metafile/metafile_canvas.h"
 #include "formats/metafile/metafile_players.h"
+#include "formats/metafile/metafile_record_skipper.h"
 #include "formats/metafile/metafile_wmf_player.h"
 #include "formats/metafile/metafile_wmf_records.h"
 #include "formats/picture_limits.h"
@@ -106,13 +107,17 @@ PlainWindow scanPlainWindow(const QByteArray& bytes, qint64 start) {
     PlainWindow window;
     bool originSeen = false;
     forEachRecord(bytes, start, [&](uint16_t function, RecordData& data) {
-        if (function == wmf::kSetWindowOrg && !originSeen) {
-            window.origin = wmf::pointYx(data);
-            originSeen = true;
-        } else if (function == wmf::kSetWindowExt && !window.extent) {
-            window.extent = wmf::pointYx(data);
-        } else if (function == wmf::kSetMapMode) {
-            window.mapMode = data.s16();
+        try {
+            if (function == wmf::kSetWindowOrg && !originSeen) {
+                window.origin = wmf::pointYx(data);
+                originSeen = true;
+            } else if (function == wmf::kSetWindowExt && !window.extent) {
+                window.extent = wmf::pointYx(data);
+            } else if (function == wmf::kSetMapMode) {
+                window.mapMode = data.s16();
+            }
+        } catch (const FormatError&) {
+            // A record too short for its point is skipped here as in the playing.
         }
         return !window.extent || !originSeen;
     });
@@ -177,10 +182,19 @@ QImage playWindowsMetafile(const QByteArray& data) {
         canvas.setViewportOrg(QPointF(0, 0));
         canvas.setViewportExt(QPointF(static_cast<double>(width), static_cast<double>(height)));
         wmf::WmfPlayer player(canvas);
+        RecordSkipper skipper;
         forEachRecord(data, header.recordsStart, [&](uint16_t function, RecordData& record) {
-            player.play(function, record);
+            skipper.play([&] { player.play(function, record); },
+                         [&] {
+                             // A skipped create record still takes its slot, so that the
+                             // records after it find their objects where they expect them.
+                             if (wmf::createsObject(function)) {
+                                 canvas.addObject(OtherObject{});
+                             }
+                         });
             return true;
         });
+        skipper.finish(canvas);
     }
     return picture.convertToFormat(QImage::Format_BGR888);
 }

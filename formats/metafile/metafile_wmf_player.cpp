@@ -3,6 +3,7 @@
 #include <optional>
 #include <vector>
 
+#include "formats/metafile/metafile_bitmap16.h"
 #include "formats/metafile/metafile_common_records.h"
 #include "formats/metafile/metafile_dib.h"
 #include "formats/metafile/metafile_wmf_records.h"
@@ -24,6 +25,8 @@ std::optional<CommonRecord> commonRecordOf(uint16_t function) {
             return CommonRecord::PolyFillMode;
         case kSetTextAlign:
             return CommonRecord::TextAlign;
+        case kSetRop2:
+            return CommonRecord::Mix;
         case kSetBkColor:
             return CommonRecord::BackgroundColour;
         case kSetTextColor:
@@ -69,6 +72,29 @@ std::optional<CommonRecord> commonRecordOf(uint16_t function) {
     }
 }
 
+// A region object: scans of equal height, each a row of left and right edges.
+RegionSpec readRegion(RecordData& data) {
+    data.skip(2 + 2 + 4 + 2);  // next in chain, object type and count, region size
+    const uint16_t scans = data.u16();
+    data.skip(2 + 8);  // longest scan, bounding box
+    RegionSpec region;
+    for (uint16_t scan = 0; scan < scans; ++scan) {
+        const uint16_t edges = data.u16();
+        const int16_t top = data.s16();
+        const int16_t bottom = data.s16();
+        if (edges % 2 != 0 || edges > data.remaining() / 2) {
+            throwDamaged(kWmf, "a region's scan is damaged");
+        }
+        for (uint16_t i = 0; i < edges; i += 2) {
+            const int16_t left = data.s16();
+            const int16_t right = data.s16();
+            region.rects.emplace_back(QPointF(left, top), QPointF(right, bottom));
+        }
+        data.skip(2);  // the edge count again
+    }
+    return region;
+}
+
 }  // namespace
 
 void WmfPlayer::play(uint16_t function, RecordData& data) {
@@ -99,9 +125,11 @@ void WmfPlayer::play(uint16_t function, RecordData& data) {
         case kCreateFontIndirect:
             canvas_.addObject(readFont(data, false));
             break;
+        case kCreateRegion:
+            canvas_.addObject(readRegion(data));
+            break;
         case kCreatePalette:
         case kCreatePatternBrush:
-        case kCreateRegion:
             canvas_.addObject(OtherObject{});
             break;
         case kSelectObject:
@@ -110,15 +138,20 @@ void WmfPlayer::play(uint16_t function, RecordData& data) {
         case kDeleteObject:
             canvas_.deleteObject(data.u16());
             break;
-        case kSelectClipRegion: {
-            // Regions are not kept; selecting one (or none) lifts the clip.
-            const uint16_t index = data.u16();
-            if (index != 0 && index >= canvas_.objectTableSize()) {
-                canvas_.selectObject(index);  // reports the bad index
+        case kSelectClipRegion:
+            // A region replaces the clip; anything else (none, too) lifts it.
+            if (const auto* region = regionAt(data.u16())) {
+                canvas_.setClip(pictureRegionOf(canvas_.logicalToPicture(), region->rects, kWmf));
+            } else {
+                canvas_.setClip(std::nullopt);
             }
-            canvas_.setClip(std::nullopt);
             break;
-        }
+        case kFillRegion:
+        case kPaintRegion:
+        case kInvertRegion:
+        case kFrameRegion:
+            regionRecord(function, data);
+            break;
         case kPolyline:
         case kPolygon: {
             const qint64 count = data.s16();
@@ -141,6 +174,8 @@ void WmfPlayer::play(uint16_t function, RecordData& data) {
             canvas_.patternFill(QRectF(at, QSizeF(width, height)), rasterOp);
             break;
         }
+        case kBitBlt:
+        case kStretchBlt:
         case kDibBitBlt:
         case kDibStretchBlt:
         case kStretchDib:
@@ -155,6 +190,50 @@ void WmfPlayer::play(uint16_t function, RecordData& data) {
             break;
         default:
             break;  // records that do not draw, or that we do not draw
+    }
+}
+
+const RegionSpec* WmfPlayer::regionAt(qint64 index) const {
+    if (index == 0 && canvas_.objectTableSize() == 0) {
+        return nullptr;  // no region selected
+    }
+    const auto& slot = canvas_.object(index);
+    return slot ? std::get_if<RegionSpec>(&*slot) : nullptr;
+}
+
+const BrushSpec& WmfPlayer::brushAt(qint64 index) const {
+    const auto& slot = canvas_.object(index);
+    const BrushSpec* brush = slot ? std::get_if<BrushSpec>(&*slot) : nullptr;
+    if (brush == nullptr) {
+        throwDamaged(kWmf, "a region record names an object that is not a brush");
+    }
+    return *brush;
+}
+
+// Region, then brush, then the frame's height and width, as the records store them.
+void WmfPlayer::regionRecord(uint16_t function, RecordData& data) {
+    const RegionSpec* region = regionAt(data.u16());
+    if (region == nullptr) {
+        throwDamaged(kWmf, "a region record names an object that is not a region");
+    }
+    const QRegion pixels = pictureRegionOf(canvas_.logicalToPicture(), region->rects, kWmf);
+    switch (function) {
+        case kPaintRegion:
+            canvas_.fillRegion(pixels, canvas_.state().brush);
+            break;
+        case kInvertRegion:
+            canvas_.invertRegion(pixels);
+            break;
+        case kFillRegion:
+            canvas_.fillRegion(pixels, brushAt(data.u16()));
+            break;
+        default: {
+            const BrushSpec& brush = brushAt(data.u16());
+            const int16_t height = data.s16();
+            const int16_t width = data.s16();
+            canvas_.frameRegion(pixels, brush, QSizeF(width, height));
+            break;
+        }
     }
 }
 
@@ -179,7 +258,8 @@ void WmfPlayer::polyPolygon(RecordData& data) {
 void WmfPlayer::bitmap(uint16_t function, RecordData& data) {
     // The blits exist with and without a bitmap: without one their parameters end after
     // the destination, with one word more before it.
-    const qint64 wordsWithoutBitmap = function == kDibBitBlt ? 9 : 11;
+    const bool bitBlt = function == kDibBitBlt || function == kBitBlt;
+    const qint64 wordsWithoutBitmap = bitBlt ? 9 : 11;
     const bool hasBitmap = function == kStretchDib || function == kSetDibToDev ||
                            data.size() != wordsWithoutBitmap * 2;
     uint32_t rasterOp = 0x00CC0020;  // copy
@@ -202,7 +282,7 @@ void WmfPlayer::bitmap(uint16_t function, RecordData& data) {
             data.skip(2);  // colour usage
         }
         QSizeF sourceSize;
-        if (function != kDibBitBlt) {
+        if (!bitBlt) {
             const int16_t height = data.s16();
             const int16_t width = data.s16();
             sourceSize = QSizeF(width, height);
@@ -214,7 +294,7 @@ void WmfPlayer::bitmap(uint16_t function, RecordData& data) {
         const int16_t height = data.s16();
         const int16_t width = data.s16();
         const QPointF targetAt = pointYx(data);
-        if (function == kDibBitBlt) {
+        if (bitBlt) {
             sourceSize = QSizeF(width, height);
         }
         source = QRectF(sourceAt, sourceSize);
@@ -225,8 +305,14 @@ void WmfPlayer::bitmap(uint16_t function, RecordData& data) {
         canvas_.patternFill(target, rasterOp);
         return;
     }
-    canvas_.dib(target, decodePackedDib(data.sub(data.position(), data.remaining())), source,
-                sourceFromBottom, rasterOp);
+    const RecordData bitmap = data.sub(data.position(), data.remaining());
+    if (function == kBitBlt || function == kStretchBlt) {
+        const auto& state = canvas_.state();
+        canvas_.dib(target, decodeBitmap16(bitmap, state.textColour, state.backgroundColour),
+                    source, false, rasterOp);
+    } else {
+        canvas_.dib(target, decodePackedDib(bitmap), source, sourceFromBottom, rasterOp);
+    }
 }
 
 void WmfPlayer::text(RecordData& data, bool extended) {

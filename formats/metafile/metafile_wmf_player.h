@@ -17,6 +17,10 @@ public:
 
 private:
     void polyPolygon(RecordData& data);
+    // The region or brush in a slot of the table; none when the slot holds something else.
+    const RegionSpec* regionAt(qint64 index) const;
+    const BrushSpec& brushAt(qint64 index) const;
+    void regionRecord(uint16_t function, RecordData& data);
     void bitmap(uint16_t function, RecordData& data);
     void text(RecordData& data, bool extended);
 

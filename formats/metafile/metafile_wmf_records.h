@@ -20,8 +20,11 @@ enum Function : uint16_t {
     kCreatePalette = 0x00F7,
     kSetBkMode = 0x0102,
     kSetMapMode = 0x0103,
+    kSetRop2 = 0x0104,
     kSetPolyFillMode = 0x0106,
     kRestoreDc = 0x0127,
+    kInvertRegion = 0x012A,
+    kPaintRegion = 0x012B,
     kSelectClipRegion = 0x012C,
     kSelectObject = 0x012D,
     kSetTextAlign = 0x012E,
@@ -39,6 +42,7 @@ enum Function : uint16_t {
     kLineTo = 0x0213,
     kMoveTo = 0x0214,
     kOffsetClipRgn = 0x0220,
+    kFillRegion = 0x0228,
     kCreatePenIndirect = 0x02FA,
     kCreateFontIndirect = 0x02FB,
     kCreateBrushIndirect = 0x02FC,
@@ -51,6 +55,7 @@ enum Function : uint16_t {
     kEllipse = 0x0418,
     kRectangle = 0x041B,
     kSetPixel = 0x041F,
+    kFrameRegion = 0x0429,
     kTextOut = 0x0521,
     kPolyPolygon = 0x0538,
     kRoundRect = 0x061C,
@@ -59,12 +64,22 @@ enum Function : uint16_t {
     kArc = 0x0817,
     kPie = 0x081A,
     kChord = 0x0830,
+    kBitBlt = 0x0922,
     kDibBitBlt = 0x0940,
     kExtTextOut = 0x0A32,
+    kStretchBlt = 0x0B23,
     kDibStretchBlt = 0x0B41,
     kSetDibToDev = 0x0D33,
     kStretchDib = 0x0F43,
 };
+
+// The records that put a new object into the table.
+constexpr bool createsObject(uint16_t function) {
+    return function == kCreatePalette || function == kDibCreatePatternBrush ||
+           function == kCreatePatternBrush || function == kCreatePenIndirect ||
+           function == kCreateFontIndirect || function == kCreateBrushIndirect ||
+           function == kCreateRegion;
+}
 
 // A point stored y first, as most WMF records keep their coordinates.
 inline QPointF pointYx(RecordData& data) {

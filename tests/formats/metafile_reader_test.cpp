@@ -1,5 +1,6 @@
-// The metafile reader without a QGuiApplication: shapes, mapping, clipping and bitmaps of
-// metafiles written by an office suite and built record by record, and refusal of bad files.
+// The metafile reader without a QGuiApplication: shapes, mapping, clipping, regions, mix modes
+// and bitmaps of metafiles written by an office suite and built record by record, records
+// skipped, and refusal of bad files.
 #include <gtest/gtest.h>
 
 #include <QFile>
@@ -290,6 +291,163 @@ TEST(MetafileReader, TextIsRefusedWithoutAnApplication) {
         FAIL() << "text drawn without fonts";
     } catch (const formats::FormatError& error) {
         EXPECT_NE(std::string(error.what()).find("text"), std::string::npos) << error.what();
+    }
+}
+
+TEST(MetafileReader, SkipsRecordsItCannotUseButRefusesFilesThatDrawNothing) {
+    // An unknown record, a brush record too short for its colour and a record naming an
+    // object outside the table are skipped. The short brush still takes its slot, so the
+    // blue brush after it is found in slot 3.
+    WmfBuilder wmf = redFill();
+    wmf.record(0x0999, {1, 2, 3}).record(0x02FC, {0}).solidBrush(qRgb(0, 0, 255));
+    wmf.select(9).select(3).rectangle(0, 0, 10, 10);
+    EXPECT_EQ(at(formats::readWindowsMetafile(wmf.placeable(0, 0, 10, 10, 96, 2)), 5, 5), kBlue);
+    EmfBuilder emf;
+    emf.record(250, {1, 2})
+        .record(39, {1, 0, formats_test::colourRef(qRgb(255, 0, 0)), 0})
+        .record(37, {1})
+        .record(37, {0x80000008})
+        .record(76, {1, 2, 3})
+        .record(43, {10, 10, 90, 90});
+    EXPECT_EQ(at(formats::readEnhancedMetafile(emf.file(2645, 2645, 2)), 50, 50), kRed);
+
+    // A file whose only drawing is a damaged bitmap is refused with what is wrong with it.
+    QByteArray bitmap = readData("lo-bitmap.wmf");
+    bitmap[964] = 8;  // 24 bits per pixel become 8, whose colour table the record lacks
+    try {
+        formats::readWindowsMetafile(bitmap);
+        FAIL() << "a metafile with nothing drawable opened";
+    } catch (const formats::FormatError& error) {
+        EXPECT_NE(std::string(error.what()).find("colour table is cut short"), std::string::npos)
+            << error.what();
+    }
+    WmfBuilder nothing;
+    nothing.record(0x0201, {0, 0});
+    expectRefused(
+        [&] { return formats::readWindowsMetafile(nothing.placeable(0, 0, 9, 9, 96, 0)); },
+        "WMF drawing nothing");
+    EmfBuilder unknown;
+    unknown.record(250, {1});
+    expectRefused([&] { return formats::readEnhancedMetafile(unknown.file(2645, 2645, 1)); },
+                  "EMF drawing nothing");
+}
+
+TEST(MetafileReader, PlaysTheOlderBlitRecordsPixelForPixel) {
+    WmfBuilder wmf;
+    wmf.record(0x0209, {0x00FF, 0}).record(0x0201, {0, 0x00FF});  // red text, blue background
+    // BitBlt of a 16 x 2 one-bit bitmap: 0 bits take the text colour, 1 bits the background.
+    QByteArray mono;
+    for (const int word : {0x0020, 0x00CC, 0, 0, 2, 16, 10, 10, 0, 16, 2, 2, 0x0101}) {
+        put16(mono, word);
+    }
+    mono.append("\xF0\x0F\x00\xFF", 4);
+    wmf.record(0x0922, mono);
+    // StretchBlt of a 2 x 2 24-bit bitmap (with the old address field) onto 20 x 20 pixels.
+    QByteArray colour;
+    for (const int word : {0x0020, 0x00CC, 2, 2, 0, 0, 20, 20, 50, 50, 0, 2, 2, 6, 0x1801}) {
+        put16(colour, word);
+    }
+    colour.append("\x01\x02\x03\x04", 4);
+    colour.append(
+        "\x00\x00\xFF\x00\xFF\x00"
+        "\xFF\x00\x00\x80\x80\x80",
+        12);
+    wmf.record(0x0B23, colour);
+    // The blit without a bitmap: pattern xor destination with a red brush over white.
+    wmf.solidBrush(qRgb(255, 0, 0)).select(0);
+    wmf.record(0x0922, {0x0049, 0x005A, 0, 0, 0, 10, 10, 80, 0});
+    const QImage picture = formats::readWindowsMetafile(wmf.placeable(0, 0, 100, 100, 96, 1));
+    EXPECT_EQ(at(picture, 10, 10), kBlue);
+    EXPECT_EQ(at(picture, 13, 10), kBlue);
+    EXPECT_EQ(at(picture, 14, 10), kRed);
+    EXPECT_EQ(at(picture, 21, 10), kRed);
+    EXPECT_EQ(at(picture, 22, 10), kBlue);
+    EXPECT_EQ(at(picture, 17, 11), kRed);
+    EXPECT_EQ(at(picture, 18, 11), kBlue);
+    EXPECT_EQ(at(picture, 26, 11), kWhite);
+    EXPECT_EQ(at(picture, 50, 50), kRed);
+    EXPECT_EQ(at(picture, 69, 50), 0x00FF00u);
+    EXPECT_EQ(at(picture, 50, 69), kBlue);
+    EXPECT_EQ(at(picture, 69, 69), 0x808080u);
+    EXPECT_EQ(at(picture, 70, 70), kWhite);
+    EXPECT_EQ(at(picture, 5, 85), 0x00FFFFu);
+    EXPECT_EQ(at(picture, 5, 95), kWhite);
+}
+
+TEST(MetafileReader, RegionsClipFillsAndAreFilledFramedAndInverted) {
+    // Two scans: x 10..30 on rows 10..20, x 40..90 on rows 50..60.
+    QByteArray region;
+    for (const int word :
+         {0, 6, 0, 0, 0, 2, 4, 10, 10, 90, 60, 2, 10, 20, 10, 30, 2, 2, 50, 60, 40, 90, 2}) {
+        put16(region, word);
+    }
+    WmfBuilder wmf = redFill();
+    wmf.record(0x06FF, region).record(0x012C, {2}).rectangle(0, 0, 100, 100);
+    wmf.solidBrush(qRgb(0, 0, 255)).select(3).record(0x012C, {0}).rectangle(0, 90, 100, 100);
+    const QImage picture = formats::readWindowsMetafile(wmf.placeable(0, 0, 100, 100, 96, 2));
+    EXPECT_EQ(at(picture, 15, 15), kRed);
+    EXPECT_EQ(at(picture, 29, 19), kRed);
+    EXPECT_EQ(at(picture, 35, 15), kWhite);
+    EXPECT_EQ(at(picture, 60, 55), kRed);
+    EXPECT_EQ(at(picture, 20, 55), kWhite);
+    EXPECT_EQ(at(picture, 50, 35), kWhite);
+    EXPECT_EQ(at(picture, 50, 95), kBlue) << "selecting a brush as clip region lifts the clip";
+
+    // EMF: a clip region of one rectangle in device pixels, then a fill of the whole frame.
+    EmfBuilder emf;
+    emf.record(75, {48, 5, 32, 1, 1, 16, 20, 20, 40, 40, 20, 20, 40, 40})
+        .record(39, {1, 0, formats_test::colourRef(qRgb(255, 0, 0)), 0})
+        .record(37, {1})
+        .record(37, {0x80000008})
+        .record(43, {0, 0, 100, 100});
+    const QImage clipped = formats::readEnhancedMetafile(emf.file(2645, 2645, 2));
+    EXPECT_EQ(at(clipped, 30, 30), kRed);
+    EXPECT_EQ(at(clipped, 50, 30), kWhite);
+    EXPECT_EQ(at(clipped, 30, 10), kWhite);
+
+    // EMF region drawing: a fill with a brush of the table, a 2-pixel frame with the stock
+    // black brush, and an inversion.
+    // Parameters before the region data, then the data of a one-rectangle region.
+    const auto withRegion = [](std::initializer_list<int64_t> head, int left, int top, int right,
+                               int bottom) {
+        QByteArray out;
+        for (const int64_t value : head) {
+            put32(out, value);
+        }
+        for (const int value : {32, 1, 1, 16, left, top, right, bottom, left, top, right, bottom}) {
+            put32(out, value);
+        }
+        return out;
+    };
+    EmfBuilder regions;
+    regions.record(39, {1, 0, formats_test::colourRef(qRgb(255, 0, 0)), 0})
+        .record(71, withRegion({0, 0, 0, 0, 48, 1}, 10, 10, 50, 50))
+        .record(72, withRegion({0, 0, 0, 0, 48, 0x80000004, 2, 2}, 60, 10, 90, 40))
+        .record(73, withRegion({0, 0, 0, 0, 48}, 10, 60, 40, 90));
+    const QImage drawn = formats::readEnhancedMetafile(regions.file(2645, 2645, 2));
+    EXPECT_EQ(at(drawn, 30, 30), kRed);
+    EXPECT_EQ(at(drawn, 55, 30), kWhite);
+    EXPECT_EQ(at(drawn, 60, 20), 0u);
+    EXPECT_EQ(at(drawn, 75, 38), 0u);
+    EXPECT_EQ(at(drawn, 75, 25), kWhite);
+    EXPECT_EQ(at(drawn, 25, 75), 0u);
+    EXPECT_EQ(at(drawn, 45, 75), kWhite);
+}
+
+TEST(MetafileReader, MixModesCombineTheBrushWithThePicture) {
+    // Blue over the top half, then a red band in each mix mode over blue and white.
+    WmfBuilder wmf = redFill();
+    wmf.solidBrush(qRgb(0, 0, 255)).select(2).rectangle(0, 0, 60, 20).select(0);
+    const int modes[] = {7, 6, 1, 16, 11, 13};  // xor, not, black, white, nop, copy
+    for (int band = 0; band < 6; ++band) {
+        wmf.record(0x0104, {modes[band]}).rectangle(band * 10, 0, band * 10 + 10, 40);
+    }
+    const QImage picture = formats::readWindowsMetafile(wmf.placeable(0, 0, 60, 40, 96, 3));
+    const QRgb overBlue[] = {0xFF00FF, 0xFFFF00, 0, kWhite, kBlue, kRed};
+    const QRgb overWhite[] = {0x00FFFF, 0, 0, kWhite, kWhite, kRed};
+    for (int band = 0; band < 6; ++band) {
+        EXPECT_EQ(at(picture, band * 10 + 5, 10), overBlue[band]) << "mode " << modes[band];
+        EXPECT_EQ(at(picture, band * 10 + 5, 30), overWhite[band]) << "mode " << modes[band];
     }
 }
 

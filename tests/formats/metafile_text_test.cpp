@@ -1,5 +1,5 @@
 // Metafiles with text, read while a QGuiApplication exists: office-suite files at their sizes
-// with their shapes and text, and the opaque box of ExtTextOut.
+// with their shapes and text, also with a damaged record, and the opaque box of ExtTextOut.
 #include <gtest/gtest.h>
 
 #include <QFile>
@@ -76,6 +76,28 @@ TEST(MetafileText, ExtTextOutFillsItsOpaqueBoxAndDrawsInTheTextColour) {
         }
     }
     EXPECT_GT(yellow, 10);
+}
+
+TEST(MetafileText, OfficeFilesWithADamagedRecordDrawTheirOtherShapes) {
+    // The ellipse's polygon record claims 32767 polygons in the WMF; its curve claims two
+    // thousand million points in the EMF. Both records are skipped, the rest is drawn.
+    QByteArray wmf = readData("lo-shapes-placeable.wmf");
+    wmf[2618] = static_cast<char>(0xFF);
+    wmf[2619] = 0x7F;
+    QByteArray emf = readData("lo-shapes.emf");
+    for (const int i : {732, 733, 734}) {
+        emf[i] = static_cast<char>(0xFF);
+    }
+    emf[735] = 0x7F;
+    for (const QImage& picture :
+         {formats::readWindowsMetafile(wmf), formats::readEnhancedMetafile(emf)}) {
+        ASSERT_EQ(picture.size(), QSize(187, 137));
+        EXPECT_EQ(at(picture, 40, 30), 0xFF0000u);   // rectangle
+        EXPECT_EQ(at(picture, 143, 33), 0xFFFFFFu);  // no ellipse
+        EXPECT_EQ(at(picture, 43, 115), 0x00C000u);  // triangle
+        EXPECT_EQ(at(picture, 140, 93), 0u);         // thick line
+        EXPECT_GT(darkPixels(picture, QRect(100, 105, 80, 32)), 40) << "the text";
+    }
 }
 
 }  // namespace
