@@ -1,11 +1,28 @@
 #include "app/edit_history.h"
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <new>
 #include <stdexcept>
-#include <unordered_set>
+
+size_t physicalMemoryBytes() {
+    const long pages = sysconf(_SC_PHYS_PAGES);
+    const long pageSize = sysconf(_SC_PAGE_SIZE);
+    if (pages <= 0 || pageSize <= 0) {
+        return 0;
+    }
+    return static_cast<size_t>(pages) * static_cast<size_t>(pageSize);
+}
+
+size_t defaultHistoryBudget() {
+    const size_t memory = physicalMemoryBytes();
+    return memory == 0 ? size_t{1} << 31 : memory / 2;
+}
 
 void EditHistory::create() {
     slots_.assign(kSlotCount, TiledPicture());
+    letGoBefore_ = false;
 }
 
 void EditHistory::clear() {
@@ -23,38 +40,65 @@ size_t EditHistory::indexOf(int slot) const {
 void EditHistory::store(int slot, const QImage& picture, int neighbour) {
     const size_t target = indexOf(slot);
     const TiledPicture* shareWith = neighbour == 0 ? nullptr : &slots_[indexOf(neighbour)];
-    std::function<void(size_t)> allocate;
-    size_t pending = 0;
-    size_t held = 0;
-    if (budget_ != 0) {
-        held = bytes();
-        allocate = [&](size_t count) {
-            pending += count;
-            if (held + pending > budget_) {
-                throw std::bad_alloc();
-            }
-        };
+    const TiledPicture::Plan plan = TiledPicture::plan(picture, shareWith);
+    if (memoryLimit_ != 0 && bytes() + plan.bytes > memoryLimit_) {
+        throw std::bad_alloc();
     }
     // The snapshot is complete before the slot changes, so a failure keeps it.
-    TiledPicture snapshot = TiledPicture::capture(picture, shareWith, allocate);
+    TiledPicture snapshot = TiledPicture::capture(picture, shareWith, plan, ledger_);
     slots_[target] = std::move(snapshot);
+}
+
+// Keeps the slots from `oldest` along the ring to `oldest` + `undoCount`.
+void EditHistory::freeUnreachable(int oldest, int undoCount) {
+    for (int slot = 1; slot <= kSlotCount; ++slot) {
+        const int distance = (slot - oldest + kSlotCount) % kSlotCount;
+        if (distance > undoCount) {
+            slots_[indexOf(slot)] = TiledPicture();
+        }
+    }
+}
+
+EditHistory::StepOutcome EditHistory::storeStep(int current, int undoCount, const QImage& picture) {
+    const size_t currentIndex = indexOf(current);
+    undoCount = std::clamp(undoCount, 0, kSlotCount - 1);
+    int oldest = current;
+    for (int i = 0; i < undoCount; ++i) {
+        oldest = previousSlot(oldest);
+    }
+    freeUnreachable(oldest, undoCount);
+
+    StepOutcome outcome;
+    const TiledPicture& neighbour = slots_[currentIndex];
+    try {
+        const TiledPicture::Plan plan = TiledPicture::plan(picture, &neighbour);
+        // With every earlier step gone, only the current slot would be left.
+        if (budget_ != 0 && neighbour.byteCount() + plan.bytes > budget_) {
+            return outcome;
+        }
+        while (budget_ != 0 && bytes() + plan.bytes > budget_ && undoCount > 0) {
+            slots_[indexOf(oldest)] = TiledPicture();
+            oldest = nextSlot(oldest);
+            --undoCount;
+            ++outcome.letGo;
+        }
+        if (memoryLimit_ == 0 || bytes() + plan.bytes <= memoryLimit_) {
+            slots_[indexOf(nextSlot(current))] =
+                TiledPicture::capture(picture, &neighbour, plan, ledger_);
+            outcome.stored = true;
+        }
+    } catch (const std::bad_alloc&) {
+        // The steps let go stay gone; the caller counts them.
+    }
+    if (outcome.letGo > 0 && !letGoBefore_) {
+        letGoBefore_ = true;
+        outcome.firstLetGo = true;
+    }
+    return outcome;
 }
 
 QImage EditHistory::picture(int slot) const {
     return slots_[indexOf(slot)].toImage();
-}
-
-size_t EditHistory::bytes() const {
-    std::unordered_set<const TiledPicture::Tile*> seen;
-    size_t total = 0;
-    for (const TiledPicture& slot : slots_) {
-        for (const auto& tile : slot.tiles()) {
-            if (seen.insert(tile.get()).second) {
-                total += tile->byteCount();
-            }
-        }
-    }
-    return total;
 }
 
 int nextSlot(int slot) {

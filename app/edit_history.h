@@ -1,16 +1,33 @@
 // The ring of history slots, numbered 1 to 1001. Each slot is a tiled snapshot
-// that shares unchanged tiles with the step it was taken after.
+// that shares unchanged tiles with the step it was taken after. The slots keep
+// within a memory budget: a new step that would pass it lets the oldest undo
+// steps go.
 #pragma once
 
 #include <QImage>
 #include <cstddef>
+#include <memory>
 #include <vector>
 
 #include "app/tiled_picture.h"
 
+// The machine's physical memory in bytes, 0 when it cannot be told.
+size_t physicalMemoryBytes();
+// The history's budget unless one is set: half the physical memory (2 GiB
+// when that is unknown), so the history alone never drives the machine into
+// the kernel's out-of-memory killer.
+size_t defaultHistoryBudget();
+
 class EditHistory {
 public:
     static constexpr int kSlotCount = 1001;
+
+    // What recording a step did.
+    struct StepOutcome {
+        bool stored = false;      // the step has its slot
+        int letGo = 0;            // oldest undo steps let go to make room
+        bool firstLetGo = false;  // the first time this history let steps go
+    };
 
     // Creates the empty slots.
     void create();
@@ -22,19 +39,41 @@ public:
     // `neighbour` (0 for none). Throws std::bad_alloc when memory cannot be had;
     // every slot is then as it was.
     void store(int slot, const QImage& picture, int neighbour);
-    // The picture of `slot` (null for an empty slot).
+
+    // Records `picture` as the step after slot `current`, from which `undoCount`
+    // earlier steps can be undone: it goes to the next slot, sharing with
+    // `current`. Slots no undo can reach any more (dropped redo steps, an earlier
+    // history) are freed first. When the step would pass the budget, the oldest
+    // of the earlier steps are let go (their slots emptied) until it fits. A step
+    // that cannot fit even with all of them gone is not stored and lets nothing
+    // go; when memory cannot be had it is not stored either, and `letGo` counts
+    // what went before.
+    StepOutcome storeStep(int current, int undoCount, const QImage& picture);
+
+    // Frees every slot but `slot`, once a new history begins there.
+    void releaseAllBut(int slot) { freeUnreachable(slot, 0); }
+    // The picture of `slot` (null for an empty or let-go slot).
     QImage picture(int slot) const;
 
     // Bytes of pixels held by all slots, each shared tile counted once.
-    size_t bytes() const;
-    // Caps bytes(); a store beyond it fails as if memory had run out. 0: no cap.
-    void setByteBudget(size_t budget) { budget_ = budget; }
+    size_t bytes() const { return ledger_->bytes; }
+    // The most storeStep() keeps, in bytes; 0 for no budget. Half the physical
+    // memory unless set.
+    size_t budget() const { return budget_; }
+    void setBudget(size_t budget) { budget_ = budget; }
+    // Makes every store that would bring bytes() beyond `limit` fail as if
+    // memory had run out (0: no limit), so the out-of-memory path can be tried.
+    void setByteBudget(size_t limit) { memoryLimit_ = limit; }
 
 private:
     size_t indexOf(int slot) const;
+    void freeUnreachable(int oldest, int undoCount);
 
     std::vector<TiledPicture> slots_;
-    size_t budget_ = 0;
+    std::shared_ptr<TiledPicture::Ledger> ledger_ = std::make_shared<TiledPicture::Ledger>();
+    size_t budget_ = defaultHistoryBudget();
+    size_t memoryLimit_ = 0;
+    bool letGoBefore_ = false;
 };
 
 // The slot after and before `slot` along the ring (1001 is followed by 1).

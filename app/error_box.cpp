@@ -10,9 +10,26 @@ std::function<void(const QString&)>& sink() {
     return instance;
 }
 
+std::function<void()>& beforeBox() {
+    static std::function<void()> instance;
+    return instance;
+}
+
+// A box shows after what the press set going has ended; a failure there must not keep the
+// box away, so it is swallowed.
+void endHeldInput() {
+    if (beforeBox()) {
+        try {
+            beforeBox()();
+        } catch (...) {
+        }
+    }
+}
+
 }  // namespace
 
 void showErrorBox(const QString& text) {
+    endHeldInput();
     if (sink()) {
         sink()(text);
         return;
@@ -21,6 +38,7 @@ void showErrorBox(const QString& text) {
 }
 
 void showCaptionedBox(const QString& caption, const QString& text) {
+    endHeldInput();
     if (sink()) {
         sink()(text);
         return;
@@ -29,6 +47,7 @@ void showCaptionedBox(const QString& caption, const QString& text) {
 }
 
 void showPlainMessage(const QString& text) {
+    endHeldInput();
     if (sink()) {
         sink()(text);
         return;
@@ -40,4 +59,8 @@ void showPlainMessage(const QString& text) {
 
 void setErrorBoxSink(std::function<void(const QString&)> newSink) {
     sink() = std::move(newSink);
+}
+
+void setBeforeBoxHook(std::function<void()> hook) {
+    beforeBox() = std::move(hook);
 }

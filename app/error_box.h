@@ -13,3 +13,7 @@ void showCaptionedBox(const QString& caption, const QString& text);
 void showPlainMessage(const QString& text);
 // Replaces what showErrorBox does; an empty function restores the message box.
 void setErrorBoxSink(std::function<void(const QString&)> sink);
+// Runs before every box above, sink or not: the picture window ends a held press there, since
+// the release would go to the box while the repeat timer went on and the pointer stayed
+// confined away from the box's button. An empty function runs nothing.
+void setBeforeBoxHook(std::function<void()> hook);

@@ -233,13 +233,23 @@ void TForm1::savefilelist(int frame) {
     formats::writeFileAtomically(path, formats::encodeJpeg(Work_area->picture()));
 }
 
+// Slot 1 is filled before anything else changes: when memory for it cannot be had, the
+// counters, the Undo and Redo pairs and every slot still describe the old history. Once it
+// is stored the new history is complete, so a frame file that cannot be written afterwards
+// ends the command with its error and leaves that history as it is.
 void TForm1::RestartHistory(bool alwaysWriteFrame) {
+    try {
+        HistorySlots.store(1, Work_area->picture(), 0);
+    } catch (const std::bad_alloc&) {
+        throw HistoryMemoryError();
+    }
+    // The earlier picture's steps are out of reach from here on; their memory goes now.
+    HistorySlots.releaseAllBut(1);
     setUndoEnabled(false);
     setRedoEnabled(false);
     CurrentFrame = 1;
     UndoCount = 0;
     RedoCount = 0;
-    HistorySlots.store(1, Work_area->picture(), 0);
     if (alwaysWriteFrame || Recording != 0) {
         savefilelist(1);
     }
@@ -250,23 +260,32 @@ void TForm1::backup() {
     if (Work_area->picture().isNull()) {
         return;
     }
-    const int slot = nextSlot(CurrentFrame);
-    try {
-        HistorySlots.store(slot, Work_area->picture(), CurrentFrame);
-    } catch (const std::bad_alloc&) {
-        // The slot is as it was: the picture and every earlier step stay usable.
+    const EditHistory::StepOutcome outcome =
+        HistorySlots.storeStep(CurrentFrame, UndoCount, Work_area->picture());
+    // Steps let go to stay within the history's memory budget are out of reach, and the
+    // redo steps are gone even when this step could not be stored.
+    UndoCount -= outcome.letGo;
+    RedoCount = 0;
+    setRedoEnabled(false);
+    if (!outcome.stored) {
+        // The picture and the earlier steps left stay usable.
+        setUndoEnabled(UndoCount > 0);
         showErrorBox(
             "There is not enough memory to record this step. The picture is kept, but this "
             "step cannot be undone separately.");
         return;
     }
-    CurrentFrame = slot;
+    CurrentFrame = nextSlot(CurrentFrame);
     if (UndoCount < 1000) {
         ++UndoCount;
     }
+    if (outcome.firstLetGo) {
+        StatusBar1->showMessage(
+            QString("To stay within memory the oldest steps were let go: Undo now reaches back "
+                    "%1 steps.")
+                .arg(UndoCount));
+    }
     setUndoEnabled(true);
-    setRedoEnabled(false);
-    RedoCount = 0;
     if (Recording != 0) {
         savefilelist(CurrentFrame);
     }

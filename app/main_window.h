@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 
 #include "app/edit_history.h"
 #include "app/program_folders.h"
@@ -20,6 +21,16 @@ class QToolBar;
 class QToolButton;
 class QPrinter;
 class PictureControl;
+
+// RestartHistory could not have memory for the new history's first slot; the old history
+// is kept as it was.
+class HistoryMemoryError : public std::runtime_error {
+public:
+    HistoryMemoryError()
+        : std::runtime_error(
+              "There is not enough memory to start a new history for this picture. The earlier "
+              "steps are kept.") {}
+};
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
@@ -161,8 +172,15 @@ private:
 
     std::optional<QString> showOpenDialog();
     bool showPrintDialog(QPrinter& printer);
+    // What an open replaces, put back when the new picture gets no history.
+    struct OpenedPicture {
+        QImage picture;
+        QString baseName;
+        QImage renewPicture;
+    };
+    OpenedPicture currentOpenedPicture() const;
     bool takePicture(const QString& fileName);
-    void finishOpen();
+    void finishOpen(const OpenedPicture& before);
     std::optional<SaveChoice> showSaveDialog();
 
     bool shown_ = false;

@@ -122,24 +122,48 @@ bool TForm1::ChoosePicture() {
     return chosen && takePicture(*chosen);
 }
 
-void TForm1::finishOpen() {
+TForm1::OpenedPicture TForm1::currentOpenedPicture() const {
+    return {Work_area->picture(), PictureBaseName, RenewPicture};
+}
+
+void TForm1::finishOpen(const OpenedPicture& before) {
+    // A picture just opened is meant to be seen.
+    if (Work_area->isMinimized()) {
+        Work_area->showNormal();
+    }
     RenewPicture = Work_area->picture();
     Tools->TabbedNotebook1->setCurrentIndex(0);
-    RestartHistory(true);
+    try {
+        RestartHistory(true);
+    } catch (const HistoryMemoryError&) {
+        // No slot for the new picture: the open is undone, so the picture on screen is again
+        // the one the kept history belongs to.
+        Work_area->setPicture(before.picture);
+        PictureBaseName = before.baseName;
+        RenewPicture = before.renewPicture;
+        Work_area->fitPictureToZoom();
+        throw;
+    } catch (...) {
+        // Frame 1 could not be written; the picture is open with its new history all the same.
+        Work_area->fitPictureToZoom();
+        throw;
+    }
     Work_area->fitPictureToZoom();
 }
 
 void TForm1::Open1Click() {
+    const OpenedPicture before = currentOpenedPicture();
     if (ChoosePicture()) {
-        finishOpen();
+        finishOpen(before);
     }
 }
 
 bool TForm1::openPictureFile(const QString& fileName) {
+    const OpenedPicture before = currentOpenedPicture();
     if (!takePicture(fileName)) {
         return false;
     }
-    finishOpen();
+    finishOpen(before);
     return true;
 }
 

@@ -1,9 +1,13 @@
 #include "app/picture_open_dialog.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QFutureWatcher>
 #include <QGridLayout>
 #include <QLabel>
+#include <QPromise>
+#include <QThreadPool>
 #include <QVBoxLayout>
 
 #include "formats/picture_limits.h"
@@ -13,9 +17,38 @@ namespace {
 
 constexpr int kPreviewSide = 180;
 
+// The previews' own threads, apart from Qt's global pool. A few, so that a small file chosen
+// after a slow one need not wait for it; decodes of older selections that have not begun yet
+// skip their work. The pool belongs to the application, so closing the dialog never waits for
+// a decode; the program's end does.
+QThreadPool& previewPool() {
+    static QThreadPool* pool = [] {
+        auto* created = new QThreadPool(QCoreApplication::instance());
+        created->setMaxThreadCount(4);
+        return created;
+    }();
+    return *pool;
+}
+
+// The readers of the picture types, as File > Open reads a previewed file.
+QImage decodePictureFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() > formats::kMaxPictureFileBytes) {
+        return {};
+    }
+    return formats::pictureTypeRegistry().read(file.readAll(), QFileInfo(path).suffix());
+}
+
 }  // namespace
 
-PictureOpenDialog::PictureOpenDialog(QWidget* parent) : QFileDialog(parent, "Open") {
+struct PictureOpenDialog::Decoded {
+    QImage thumbnail;  // scaled into the preview
+    QSize size;        // of the picture itself
+};
+
+PictureOpenDialog::PictureOpenDialog(QWidget* parent, PreviewDecoder decoder)
+    : QFileDialog(parent, "Open"),
+      decoder_(decoder ? std::move(decoder) : PreviewDecoder(decodePictureFile)) {
     // The preview needs our own widgets inside the dialog.
     setOption(QFileDialog::DontUseNativeDialog);
     setFileMode(QFileDialog::AnyFile);
@@ -39,28 +72,62 @@ PictureOpenDialog::PictureOpenDialog(QWidget* parent) : QFileDialog(parent, "Ope
     connect(this, &QFileDialog::currentChanged, this, &PictureOpenDialog::showPreview);
 }
 
+// A decode still running goes on to its end in the pool; its result finds no dialog.
+PictureOpenDialog::~PictureOpenDialog() {
+    ++*newest_;
+}
+
 bool PictureOpenDialog::showPreview(const QString& path) {
+    const uint64_t request = ++*newest_;
     Preview->clear();
     SizeLabel->clear();
+    pending_ = false;
     const QFileInfo info(path);
     if (!info.isFile() || info.size() > formats::kMaxPictureFileBytes) {
         return false;
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return false;
-    }
-    try {
-        const QImage picture = formats::pictureTypeRegistry().read(file.readAll(), info.suffix());
-        if (picture.isNull()) {
-            return false;
+    pending_ = true;
+
+    auto promise = std::make_shared<QPromise<Decoded>>();
+    auto* watcher = new QFutureWatcher<Decoded>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, request, path] {
+        watcher->deleteLater();
+        const QFuture<Decoded> future = watcher->future();
+        showDecoded(request, path, future.resultCount() > 0 ? future.result() : Decoded{});
+    });
+    promise->start();
+    watcher->setFuture(promise->future());
+    previewPool().start([promise, request, path, decoder = decoder_, newest = newest_] {
+        if (newest->load() == request) {
+            try {
+                const QImage picture = decoder(path);
+                if (!picture.isNull()) {
+                    promise->addResult(
+                        Decoded{picture.scaled(kPreviewSide - 4, kPreviewSide - 4,
+                                               Qt::KeepAspectRatio, Qt::SmoothTransformation),
+                                picture.size()});
+                }
+            } catch (...) {
+                // A preview of a damaged file is simply empty.
+            }
         }
-        Preview->setPixmap(QPixmap::fromImage(picture.scaled(
-            kPreviewSide - 4, kPreviewSide - 4, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
-        SizeLabel->setText(QString("%1 x %2").arg(picture.width()).arg(picture.height()));
-        return true;
-    } catch (...) {
-        // A preview of a damaged file is simply empty.
-        return false;
+        promise->finish();
+    });
+    return true;
+}
+
+void PictureOpenDialog::showDecoded(uint64_t request, const QString& path, const Decoded& decoded) {
+    if (request != newest_->load()) {
+        return;  // an older selection's picture arrives late: the newer one stands
     }
+    pending_ = false;
+    if (!decoded.thumbnail.isNull()) {
+        Preview->setPixmap(QPixmap::fromImage(decoded.thumbnail));
+        SizeLabel->setText(QString("%1 x %2").arg(decoded.size.width()).arg(decoded.size.height()));
+    }
+    emit previewShown(path, !decoded.thumbnail.isNull());
+}
+
+bool PictureOpenDialog::previewPending() const {
+    return pending_;
 }

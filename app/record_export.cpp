@@ -23,10 +23,6 @@ constexpr QFileDevice::Permissions kRunnable =
     QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
     QFileDevice::ReadGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::ExeOther;
 
-QString frameFileName(int frame) {
-    return RecorderFolder + PictureBaseName + QString::number(frame) + ".jpg";
-}
-
 bool appendWord(QFile& target, quint32 value) {
     const quint32 little = qToLittleEndian(value);
     return target.write(reinterpret_cast<const char*>(&little), sizeof little) == sizeof little;
@@ -108,8 +104,8 @@ void TForm1::Recorderto() {
     }
     const int frames = CurrentFrame;
     for (int k = 1; k <= frames; ++k) {
-        if (!Cjt_AddtoFile(frameFileName(k), working)) {
-            fail("frame " + QString::number(k) + " (" + QDir::toNativeSeparators(frameFileName(k)) +
+        if (!Cjt_AddtoFile(frameFilePath(k), working)) {
+            fail("frame " + QString::number(k) + " (" + QDir::toNativeSeparators(frameFilePath(k)) +
                  ") cannot be read or added.");
             return;
         }
@@ -133,7 +129,13 @@ void TForm1::Recorderto() {
         std::vector<QImage> pictures;
         pictures.reserve(static_cast<size_t>(frames));
         for (int k = 1; k <= frames; ++k) {
-            pictures.push_back(HistorySlots.picture(k));
+            pictures.push_back(recordedFrame(k));
+            if (pictures.back().isNull()) {
+                showErrorBox("The record could not be exported: frame " + QString::number(k) +
+                             " (" + QDir::toNativeSeparators(frameFilePath(k)) +
+                             ") cannot be read.");
+                return;
+            }
         }
         formats::writeFileAtomically(target, formats::encodeGifAnimation(pictures, 10));
         return;

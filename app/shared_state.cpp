@@ -1,10 +1,13 @@
 #include "app/shared_state.h"
 
+#include <QFile>
 #include <QLabel>
 #include <algorithm>
 #include <cmath>
+#include <exception>
 
 #include "app/main_window.h"
+#include "formats/jpeg_codec.h"
 
 int32_t screenToPicture(int32_t screen) {
     const long double value = static_cast<long double>(screen) / ZoomPercent * 100.0L;
@@ -31,4 +34,24 @@ ZoneRect zoneInPicture(const ZoneRect& zone, int width, int height) {
 
 bool zoneHasPixels(const ZoneRect& zone) {
     return zone.left <= zone.right && zone.top <= zone.bottom;
+}
+
+QString frameFilePath(int32_t frame) {
+    return RecorderFolder + PictureBaseName + QString::number(frame) + ".jpg";
+}
+
+QImage recordedFrame(int32_t frame) {
+    QImage picture = Form1->HistorySlots.picture(frame);
+    if (!picture.isNull()) {
+        return picture;
+    }
+    QFile file(frameFilePath(frame));
+    if (!file.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    try {
+        return formats::decodeJpeg(file.readAll());
+    } catch (const std::exception&) {
+        return {};  // a damaged frame file: the caller goes without that frame
+    }
 }

@@ -67,6 +67,12 @@ inline int32_t PlayFrame = 0;
 inline QString RecorderFolder;   // executable folder + "/recorder/"
 inline QString PictureBaseName;  // base name of the frame files
 
+// The frame file of `frame`: RecorderFolder + PictureBaseName + frame + ".jpg".
+QString frameFilePath(int32_t frame);
+// The picture of frame `frame` of the record: its history slot, or the frame file read
+// back where the history let that slot go. Null when neither can give it.
+QImage recordedFrame(int32_t frame);
+
 // Picture pixel from a screen coordinate: Rnd(v / ZoomPercent * 100), halves to even,
 // evaluated in extended precision with the division first.
 int32_t screenToPicture(int32_t screen);

@@ -2,9 +2,18 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <stdexcept>
 
 namespace {
+
+int tileRows(const QImage& picture) {
+    return (picture.height() + TiledPicture::kTileSize - 1) / TiledPicture::kTileSize;
+}
+
+int tileColumns(const QImage& picture) {
+    return (picture.width() + TiledPicture::kTileSize - 1) / TiledPicture::kTileSize;
+}
 
 bool tileEquals(const TiledPicture::Tile& tile, const QImage& picture, int left, int top) {
     const size_t rowBytes = static_cast<size_t>(tile.width) * 3;
@@ -19,33 +28,59 @@ bool tileEquals(const TiledPicture::Tile& tile, const QImage& picture, int left,
 
 }  // namespace
 
-TiledPicture TiledPicture::capture(const QImage& picture, const TiledPicture* neighbour,
-                                   const std::function<void(size_t)>& allocate) {
+TiledPicture::Plan TiledPicture::plan(const QImage& picture, const TiledPicture* neighbour) {
     if (picture.format() != QImage::Format_BGR888) {
         throw std::invalid_argument("History pictures must be 24-bit");
     }
-    TiledPicture snapshot;
-    snapshot.size_ = picture.size();
-    snapshot.columns_ = (picture.width() + kTileSize - 1) / kTileSize;
-    const int rows = (picture.height() + kTileSize - 1) / kTileSize;
+    const int columns = tileColumns(picture);
+    const int rows = tileRows(picture);
     const bool canShare = neighbour != nullptr && neighbour->size_ == picture.size();
-    snapshot.tiles_.reserve(static_cast<size_t>(snapshot.columns_) * rows);
+    Plan plan;
+    plan.fresh.reserve(static_cast<size_t>(columns) * rows);
     for (int row = 0; row < rows; ++row) {
-        for (int column = 0; column < snapshot.columns_; ++column) {
+        for (int column = 0; column < columns; ++column) {
             const int left = column * kTileSize;
             const int top = row * kTileSize;
+            const bool fresh =
+                !canShare || !tileEquals(*neighbour->tiles_[plan.fresh.size()], picture, left, top);
+            plan.fresh.push_back(fresh);
+            if (fresh) {
+                plan.bytes += static_cast<size_t>(std::min(kTileSize, picture.width() - left)) *
+                              std::min(kTileSize, picture.height() - top) * 3;
+            }
+        }
+    }
+    return plan;
+}
+
+TiledPicture TiledPicture::capture(const QImage& picture, const TiledPicture* neighbour,
+                                   const Plan& plan, const std::shared_ptr<Ledger>& ledger) {
+    const int columns = tileColumns(picture);
+    const int rows = tileRows(picture);
+    if (plan.fresh.size() != static_cast<size_t>(columns) * rows) {
+        throw std::logic_error("History plan made for another picture");
+    }
+    TiledPicture snapshot;
+    snapshot.size_ = picture.size();
+    snapshot.columns_ = columns;
+    snapshot.tiles_.reserve(plan.fresh.size());
+    for (int row = 0; row < rows; ++row) {
+        for (int column = 0; column < columns; ++column) {
             const size_t index = snapshot.tiles_.size();
-            if (canShare && tileEquals(*neighbour->tiles_[index], picture, left, top)) {
+            if (!plan.fresh[index]) {
                 snapshot.tiles_.push_back(neighbour->tiles_[index]);
                 continue;
             }
+            const int left = column * kTileSize;
+            const int top = row * kTileSize;
             auto tile = std::make_shared<Tile>();
             tile->width = std::min(kTileSize, picture.width() - left);
             tile->height = std::min(kTileSize, picture.height() - top);
-            if (allocate) {
-                allocate(tile->byteCount());
-            }
             tile->bytes = std::make_unique<uchar[]>(tile->byteCount());
+            if (ledger) {
+                tile->ledger = ledger;
+                ledger->bytes += tile->byteCount();
+            }
             const size_t rowBytes = static_cast<size_t>(tile->width) * 3;
             for (int y = 0; y < tile->height; ++y) {
                 std::memcpy(tile->bytes.get() + y * rowBytes,
@@ -56,6 +91,18 @@ TiledPicture TiledPicture::capture(const QImage& picture, const TiledPicture* ne
         }
     }
     return snapshot;
+}
+
+TiledPicture TiledPicture::capture(const QImage& picture, const TiledPicture* neighbour) {
+    return capture(picture, neighbour, plan(picture, neighbour));
+}
+
+size_t TiledPicture::byteCount() const {
+    size_t total = 0;
+    for (const auto& tile : tiles_) {
+        total += tile->byteCount();
+    }
+    return total;
 }
 
 QImage TiledPicture::toImage() const {

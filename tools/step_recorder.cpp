@@ -35,15 +35,16 @@ void TTools::refuseEmptyRecord() {
     showCaptionedBox("Sorry", "Just begin to record, please do more!");
 }
 
+// Recording is set before the history restarts, so frame 1 is always written; without memory
+// for the new history the old one stays and nothing records.
 void TTools::SpeedButton5Click() {
-    Form1->setUndoEnabled(false);
-    Form1->setRedoEnabled(false);
-    CurrentFrame = 1;
-    UndoCount = 0;
-    RedoCount = 0;
-    Form1->HistorySlots.store(1, Work_area->picture(), 0);
     Recording = 1;
-    Form1->savefilelist(1);
+    try {
+        Form1->RestartHistory(false);
+    } catch (const HistoryMemoryError&) {
+        Recording = 0;
+        throw;
+    }
     setRecorderButtons(true);
     setRecorderStatus(kRecording);
 }
@@ -67,13 +68,17 @@ void TTools::SpeedButton7Click() {
 }
 
 // The tick after the last frame still shows it: frames 2 to CurrentFrame each get one tick,
-// and the picture window ends on the current picture. The control keeps its size.
+// and the picture window ends on the current picture. The control keeps its size. A frame
+// the history let go comes from its frame file; one that cannot be read keeps the frame before.
 void TTools::Timer1Timer() {
     if (PlayFrame >= CurrentFrame) {
         Timer1->stop();
         setRecorderStatus(kRecording);
     }
-    Work_area->Image1->setPicture(Form1->HistorySlots.picture(PlayFrame));
+    const QImage frame = recordedFrame(PlayFrame);
+    if (!frame.isNull()) {
+        Work_area->Image1->setPicture(frame);
+    }
     ++PlayFrame;
 }
 

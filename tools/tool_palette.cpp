@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cmath>
 
 #include "app/handler_guard.h"
@@ -219,7 +220,10 @@ void TTools::setProgressMaximumForRadius(int radius) {
     if (ZoomPercent <= 0) {
         return;
     }
-    ProgressBar1->setMaximum(4 * rnd(static_cast<long double>(radius) / ZoomPercent * 100.0L));
+    // A small radius at a high zoom rounds to no picture pixel; a maximum of 0 would turn the
+    // bar into a "busy" animation, so it keeps at least one step.
+    ProgressBar1->setMaximum(
+        std::max(1, 4 * rnd(static_cast<long double>(radius) / ZoomPercent * 100.0L)));
 }
 
 void TTools::setStrengthBarShown(bool shown) {

@@ -9,7 +9,9 @@
 #include <QShowEvent>
 #include <QToolButton>
 #include <QWheelEvent>
+#include <functional>
 
+#include "app/error_box.h"
 #include "app/handler_guard.h"
 #include "app/main_window.h"
 #include "formats/picture_file.h"
@@ -28,6 +30,26 @@ QImage examplePicture() {
     return formats::toPicture24(QImage(":/example.bmp"));
 }
 
+// The application-wide wheel hook. It sees every event of the program but touches wheel
+// events only; everything else passes on as if it were not there.
+class WheelFilter final : public QObject {
+public:
+    WheelFilter(QObject* parent, std::function<bool(QEvent*)> onWheel)
+        : QObject(parent), onWheel_(std::move(onWheel)) {}
+
+    bool eventFilter(QObject* /*watched*/, QEvent* event) override {
+        if (event->type() != QEvent::Wheel) {
+            return false;
+        }
+        bool handled = false;
+        guarded([&] { handled = onWheel_(event); });
+        return handled;
+    }
+
+private:
+    std::function<bool(QEvent*)> onWheel_;
+};
+
 }  // namespace
 
 TWork_area::TWork_area(QWidget* parent) : QMdiSubWindow(parent) {
@@ -35,7 +57,7 @@ TWork_area::TWork_area(QWidget* parent) : QMdiSubWindow(parent) {
 }
 
 TWork_area::~TWork_area() {
-    qApp->removeEventFilter(this);
+    FormClose();
 }
 
 void TWork_area::FormCreate() {
@@ -66,6 +88,7 @@ void TWork_area::FormCreate() {
     Timer2->setInterval(100);
     connect(Timer2, &QTimer::timeout, this, [this] { guarded([this] { Timer2Timer(); }); });
     Timer2->start();
+    setBeforeBoxHook([this] { endHeldPress(); });
 }
 
 void TWork_area::showEvent(QShowEvent* event) {
@@ -92,28 +115,28 @@ void TWork_area::FormShow() {
     BrushRadius = 100;
     MemoMoving = 0;
     MemoSizing = 0;
-    qApp->installEventFilter(this);
+    wheelHook_ = new WheelFilter(this, [this](QEvent* event) { return AppMessage(event); });
+    qApp->installEventFilter(wheelHook_);
     ZoomPercent = 100.0;
 }
 
+// Open, Undo and the effects go on working on this window's picture, so closing it would
+// leave the user editing a picture nobody sees. It goes down to its title bar at the bottom of
+// the main window instead, from where it is restored; FormClose runs when the window goes.
 void TWork_area::closeEvent(QCloseEvent* event) {
-    FormClose();
-    QMdiSubWindow::closeEvent(event);
+    if (mdiArea() == nullptr) {
+        QMdiSubWindow::closeEvent(event);  // outside a frame there is nothing to minimise into
+        return;
+    }
+    event->ignore();
+    showMinimized();
 }
 
 void TWork_area::FormClose() {
-    qApp->removeEventFilter(this);
-}
-
-bool TWork_area::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::Wheel) {
-        bool handled = false;
-        guarded([&] { handled = AppMessage(event); });
-        if (handled) {
-            return true;
-        }
+    setBeforeBoxHook({});
+    if (wheelHook_ != nullptr && qApp != nullptr) {
+        qApp->removeEventFilter(wheelHook_);
     }
-    return QMdiSubWindow::eventFilter(watched, event);
 }
 
 bool TWork_area::AppMessage(QEvent* event) {
@@ -315,6 +338,12 @@ void TWork_area::ScrollHookProc() {
     RemoveTheRect2();
     Form1->SpeedButton11->setEnabled(false);
     Form1->Action6->setEnabled(false);
+}
+
+void TWork_area::endHeldPress() {
+    Timer1->stop();
+    ButtonHeld = 0;
+    platform::UnlockCursor();
 }
 
 void TWork_area::setsigncursor() {

@@ -77,6 +77,9 @@ public:
     void ScrollHookProc();
 
     void setsigncursor();
+    // Ends a press held on the picture: the repeat stops, the button counts as up and the
+    // pointer is free again. Runs before every message box (see app/error_box.h).
+    void endHeldPress();
 
     // The sign steps of the Sign page, X and Y relative to Image1.
     void signPress(int X, int Y);
@@ -142,8 +145,9 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    // The close box minimises the window inside the main window, as a child of a
+    // multiple-document frame does: the picture window is never lost.
     void closeEvent(QCloseEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void FormCreate();
@@ -167,6 +171,8 @@ private:
     void showPictureChange(const QRect& pictureArea);
 
     bool shown_ = false;
+    // The application-wide filter that hands wheel events to AppMessage, and only those.
+    QObject* wheelHook_ = nullptr;
     FeedbackOverlay* Overlay = nullptr;
     // The palette page of the last press on Image1: a press begun on the Sign page never
     // distorts, even when the page changes before the release.

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QToolButton>
 
@@ -160,15 +161,20 @@ TEST_F(OpenSaveTest, SavingForcesTheExtensionAndReplacesWithoutAsking) {
 TEST_F(OpenSaveTest, OpenDialogPreviewsPicturesAndStaysEmptyOtherwise) {
     PictureOpenDialog dialog(Form1);
     EXPECT_TRUE(dialog.nameFilters().front().startsWith("All pictures"));
+    // The preview is decoded in the background and arrives with previewShown.
+    QSignalSpy shown(&dialog, &PictureOpenDialog::previewShown);
     EXPECT_TRUE(
         dialog.showPreview(write("shown.bmp", formats::encodeBmp24(patternPicture(30, 20)))));
+    ASSERT_TRUE(shown.wait());
     EXPECT_EQ(dialog.SizeLabel->text(), "30 x 20");
     EXPECT_FALSE(dialog.Preview->pixmap().isNull());
-    for (const QString& path :
-         {write("broken.gif", "GIF89a broken"), folder.filePath("none.bmp")}) {
-        EXPECT_FALSE(dialog.showPreview(path));
-        EXPECT_TRUE(dialog.SizeLabel->text().isEmpty());
-        EXPECT_TRUE(dialog.Preview->pixmap().isNull());
-    }
+    // A damaged file decodes to nothing; a missing one is not read at all.
+    EXPECT_TRUE(dialog.showPreview(write("broken.gif", "GIF89a broken")));
+    EXPECT_TRUE(dialog.Preview->pixmap().isNull());
+    ASSERT_TRUE(shown.wait());
+    EXPECT_FALSE(shown.last().at(1).toBool());
+    EXPECT_FALSE(dialog.showPreview(folder.filePath("none.bmp")));
+    EXPECT_TRUE(dialog.SizeLabel->text().isEmpty());
+    EXPECT_TRUE(dialog.Preview->pixmap().isNull());
     EXPECT_TRUE(errors.isEmpty());
 }
