@@ -126,18 +126,31 @@ void TForm1::Recorderto() {
     }
     if (choice->type == TTools::kExportAnimation) {
         const QString target = forcedSaveName(choice->name, ".gif");
-        std::vector<QImage> pictures;
-        pictures.reserve(static_cast<size_t>(frames));
-        for (int k = 1; k <= frames; ++k) {
-            pictures.push_back(recordedFrame(k));
-            if (pictures.back().isNull()) {
-                showErrorBox("The record could not be exported: frame " + QString::number(k) +
-                             " (" + QDir::toNativeSeparators(frameFilePath(k)) +
-                             ") cannot be read.");
-                return;
-            }
+        // One frame at a time, from its slot or its frame file: a long record of a large
+        // photograph would not fit in memory all at once.
+        struct UnreadableFrame {
+            int frame;
+        };
+        QByteArray gif;
+        try {
+            gif = formats::encodeGifAnimation(
+                frames,
+                [](int index) {
+                    QImage picture = recordedFrame(index + 1);
+                    if (picture.isNull()) {
+                        throw UnreadableFrame{index + 1};
+                    }
+                    return picture;
+                },
+                10);
+        } catch (const UnreadableFrame& unreadable) {
+            showErrorBox("The record could not be exported: frame " +
+                         QString::number(unreadable.frame) + " (" +
+                         QDir::toNativeSeparators(frameFilePath(unreadable.frame)) +
+                         ") cannot be read.");
+            return;
         }
-        formats::writeFileAtomically(target, formats::encodeGifAnimation(pictures, 10));
+        formats::writeFileAtomically(target, gif);
         return;
     }
     const QString target = forcedSaveName(choice->name, ".exe");

@@ -295,26 +295,31 @@ private:
     std::vector<GifPixelType> cellIndex_;  // palette index per cell after a median cut
 };
 
-void checkFrames(const std::vector<QImage>& frames, int delayCentiseconds) {
-    if (frames.empty()) {
-        throw std::invalid_argument("A GIF animation needs at least one frame.");
-    }
+void checkDelay(int delayCentiseconds) {
     if (delayCentiseconds < 0 || delayCentiseconds > kMaxDelay) {
         throw std::invalid_argument("The delay of a GIF frame must lie in 0..65535.");
     }
-    for (const QImage& frame : frames) {
-        if (frame.format() != QImage::Format_BGR888) {
-            throw std::invalid_argument("GIF animation frames must be Format_BGR888 pictures.");
-        }
+}
+
+void checkFrame(const QImage& frame) {
+    if (frame.format() != QImage::Format_BGR888) {
+        throw std::invalid_argument("GIF animation frames must be Format_BGR888 pictures.");
     }
-    for (const QImage& frame : frames) {
-        if (frame.width() > kMaxSide || frame.height() > kMaxSide) {
-            throw FormatError("A frame of " + std::to_string(frame.width()) + " x " +
-                              std::to_string(frame.height()) +
-                              " pixels is too large for a GIF animation: GIF allows at most "
-                              "65535 pixels in each direction.");
-        }
+    if (frame.width() > kMaxSide || frame.height() > kMaxSide) {
+        throw FormatError("A frame of " + std::to_string(frame.width()) + " x " +
+                          std::to_string(frame.height()) +
+                          " pixels is too large for a GIF animation: GIF allows at most "
+                          "65535 pixels in each direction.");
     }
+}
+
+// The logical screen's size sits right after the six-byte signature, little-endian.
+void patchScreenSize(QByteArray& gif, int width, int height) {
+    constexpr int kScreenAt = 6;
+    gif[kScreenAt] = static_cast<char>(width & 0xff);
+    gif[kScreenAt + 1] = static_cast<char>(width >> 8);
+    gif[kScreenAt + 2] = static_cast<char>(height & 0xff);
+    gif[kScreenAt + 3] = static_cast<char>(height >> 8);
 }
 
 void putLoopForever(GifMemoryOutput& output) {
@@ -346,22 +351,35 @@ void putFrame(GifMemoryOutput& output, const QImage& frame, int delayCentisecond
 
 }  // namespace
 
-QByteArray encodeGifAnimation(const std::vector<QImage>& frames, int delayCentiseconds) {
-    checkFrames(frames, delayCentiseconds);
-    int width = 0;
-    int height = 0;
-    for (const QImage& frame : frames) {
-        width = std::max(width, frame.width());
-        height = std::max(height, frame.height());
+QByteArray encodeGifAnimation(int frameCount, const GifFrameSource& frameAt,
+                              int delayCentiseconds) {
+    if (frameCount < 1) {
+        throw std::invalid_argument("A GIF animation needs at least one frame.");
     }
+    checkDelay(delayCentiseconds);
     GifMemoryOutput output(kSubject);
     EGifSetGifVersion(output.gif(), true);
-    output.check(EGifPutScreenDesc(output.gif(), width, height, 8, 0, nullptr));
+    // The screen's size is known only after the last frame; it is filled in at the end.
+    output.check(EGifPutScreenDesc(output.gif(), kMaxSide, kMaxSide, 8, 0, nullptr));
     putLoopForever(output);
-    for (const QImage& frame : frames) {
+    int width = 0;
+    int height = 0;
+    for (int index = 0; index < frameCount; ++index) {
+        const QImage frame = frameAt(index);
+        checkFrame(frame);
+        width = std::max(width, frame.width());
+        height = std::max(height, frame.height());
         putFrame(output, frame, delayCentiseconds);
     }
-    return output.finish();
+    QByteArray gif = output.finish();
+    patchScreenSize(gif, width, height);
+    return gif;
+}
+
+QByteArray encodeGifAnimation(const std::vector<QImage>& frames, int delayCentiseconds) {
+    return encodeGifAnimation(
+        static_cast<int>(frames.size()),
+        [&frames](int index) { return frames[static_cast<size_t>(index)]; }, delayCentiseconds);
 }
 
 }  // namespace formats

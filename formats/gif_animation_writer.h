@@ -3,6 +3,7 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <functional>
 #include <vector>
 
 namespace formats {
@@ -20,5 +21,11 @@ namespace formats {
 // included) or a delay outside 0..65535, and FormatError for a frame wider or taller than
 // GIF's 65535 pixels.
 QByteArray encodeGifAnimation(const std::vector<QImage>& frames, int delayCentiseconds);
+
+// The same for frames fetched one at a time, frameAt(0) to frameAt(frameCount - 1), so that
+// only one frame is held at once: a long record of a large photograph need not fit in memory.
+// Whatever frameAt throws passes through.
+using GifFrameSource = std::function<QImage(int index)>;
+QByteArray encodeGifAnimation(int frameCount, const GifFrameSource& frameAt, int delayCentiseconds);
 
 }  // namespace formats

@@ -251,3 +251,27 @@ TEST(GifAnimationWriter, RefusesWhatItCannotWrite) {
 }
 
 }  // namespace
+
+// Frames fetched one at a time: each is asked for once and in order, the screen still covers
+// the largest, and what the source throws reaches the caller.
+TEST(GifAnimationWriter, StreamedFramesAreFetchedOnceInOrder) {
+    std::vector<int> asked;
+    const QByteArray bytes = formats::encodeGifAnimation(
+        3,
+        [&asked](int index) {
+            asked.push_back(index);
+            return filled(2 + index * 5, 9 - index * 3, qRgb(10 * index, 0, 0));
+        },
+        10);
+    EXPECT_EQ(asked, (std::vector<int>{0, 1, 2}));
+    const GifFile gif = slurp(bytes);
+    ASSERT_NE(gif, nullptr);
+    EXPECT_EQ(gif->SWidth, 12);
+    EXPECT_EQ(gif->SHeight, 9);
+    EXPECT_EQ(gif->ImageCount, 3);
+
+    struct Gone {};
+    EXPECT_THROW(formats::encodeGifAnimation(
+                     2, [](int) -> QImage { throw Gone{}; }, 10),
+                 Gone);
+}
