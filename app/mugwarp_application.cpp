@@ -1,5 +1,7 @@
 #include "app/mugwarp_application.h"
 
+#include <QThreadPool>
+
 #include "app/handler_guard.h"
 #include "formats/format_registrations.h"
 #include "resources/icons/program_icon.h"
@@ -14,6 +16,10 @@ MugwarpApplication::MugwarpApplication(int& argc, char** argv) : QApplication(ar
 }
 
 MugwarpApplication::~MugwarpApplication() {
+    // Background decodes (the open dialog's previews) read the registry: they end first.
+    for (QThreadPool* pool : findChildren<QThreadPool*>()) {
+        pool->waitForDone();
+    }
     formats::unregisterPictureFormats();
 }
 
