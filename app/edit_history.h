@@ -63,7 +63,7 @@ public:
     void setBudget(size_t budget) { budget_ = budget; }
     // Makes every store that would bring bytes() beyond `limit` fail as if
     // memory had run out (0: no limit), so the out-of-memory path can be tried.
-    void setByteBudget(size_t limit) { memoryLimit_ = limit; }
+    void setMemoryLimit(size_t limit) { memoryLimit_ = limit; }
 
 private:
     size_t indexOf(int slot) const;

@@ -70,13 +70,13 @@ TEST(EditHistory, CountsSharedBytesOnceAndRefusesBeyondItsBudget) {
     EXPECT_TRUE(history.picture(3).isNull());
 
     // Out of memory: the slot and the others keep what they held.
-    history.setByteBudget(5u * 12288u + 100u);
+    history.setMemoryLimit(5u * 12288u + 100u);
     const QImage before = history.picture(2);
     picture.scanLine(127)[0] ^= 0xFF;
     EXPECT_THROW(history.store(2, picture, 1), std::bad_alloc);
     EXPECT_EQ(history.picture(2), before);
     EXPECT_EQ(history.bytes(), 5u * 12288u);
-    history.setByteBudget(0);
+    history.setMemoryLimit(0);
     history.store(2, picture, 1);
     EXPECT_EQ(history.picture(2), picture);
 

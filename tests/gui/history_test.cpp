@@ -46,7 +46,7 @@ protected:
     }
     void TearDown() override {
         setErrorBoxSink({});
-        Form1->HistorySlots.setByteBudget(0);
+        Form1->HistorySlots.setMemoryLimit(0);
         Recording = 0;
     }
     QStringList errors;
@@ -120,7 +120,7 @@ TEST_F(HistoryTest, RenewWritesFrameOneOnlyWhileRecording) {
 
 TEST_F(HistoryTest, StepWithoutMemoryKeepsPictureAndEarlierSteps) {
     makeStep(1);
-    Form1->HistorySlots.setByteBudget(Form1->HistorySlots.bytes() + 10);
+    Form1->HistorySlots.setMemoryLimit(Form1->HistorySlots.bytes() + 10);
     makeStep(2);
     ASSERT_EQ(errors.size(), 1);
     EXPECT_TRUE(errors.front().contains("not enough memory"));

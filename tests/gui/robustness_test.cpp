@@ -51,7 +51,7 @@ protected:
     }
     void TearDown() override {
         setErrorBoxSink({});
-        Form1->HistorySlots.setByteBudget(0);
+        Form1->HistorySlots.setMemoryLimit(0);
     }
 
     QString write(const QString& name, const QImage& picture) {
@@ -185,9 +185,9 @@ TEST_F(RobustnessTest, AFailedHistoryRestartLeavesATrueHistory) {
 
     const QImage other = patternPicture(90, 70).mirrored(true, false);
     Form1->runOpenDialog = [path = write("other.bmp", other)] { return path; };
-    Form1->HistorySlots.setByteBudget(Form1->HistorySlots.bytes() + 10);
+    Form1->HistorySlots.setMemoryLimit(Form1->HistorySlots.bytes() + 10);
     Form1->Open1->trigger();
-    Form1->HistorySlots.setByteBudget(0);
+    Form1->HistorySlots.setMemoryLimit(0);
     ASSERT_EQ(errors.size(), 1);
     EXPECT_TRUE(errors.front().contains("not enough memory"));
     EXPECT_EQ(Work_area->picture(), stepped);
