@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets with clang, libFuzzer, ASan and UBSan in build-fuzz and runs each for
 # the given number of seconds (default 60), starting from the seed corpus. New inputs gather in
-# build-fuzz/corpus/<target>; crashes are written to build-fuzz/crashes/.
+# build-fuzz/corpus/<target>; crashes are written to build-fuzz/crashes/. FUZZ_BUILD names
+# another build folder, so that several runs can go on side by side.
 #   fuzz/run-libfuzzer.sh [SECONDS] [TARGET...]
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -11,7 +12,7 @@ targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
   targets=(jpeg_decoder_fuzzer picture_decoder_fuzzer)
 fi
-build="$root/build-fuzz"
+build="${FUZZ_BUILD:-$root/build-fuzz}"
 
 CC=clang-14 CXX=clang++-14 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DMUGWARP_CORE_ONLY=ON -DMUGWARP_LIBFUZZER=ON -DMUGWARP_SANITIZE=ON > /dev/null

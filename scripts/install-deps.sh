@@ -6,6 +6,7 @@ packages=(
   cmake g++ make pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libjpeg-dev libgif-dev libpng-dev libtiff-dev zlib1g-dev
+  libexif-dev liblcms2-dev libwebp-dev libheif-dev libjxl-dev
   libgtest-dev libbenchmark-dev
   xvfb xauth desktop-file-utils
   xdg-utils poppler-utils ghostscript

@@ -35,4 +35,10 @@ QImage readDrHalo(const QByteArray& data);
 QImage readPaintShopPro(const QByteArray& data);
 QImage readAliasWavefront(const QByteArray& data);
 
+// The photograph formats of today, beyond the format list: each applies the orientation and
+// converts the colour profile its file carries (formats/photo/).
+QImage readWebp(const QByteArray& data);    // lossy, lossless, alpha; an animation's first frame
+QImage readHeif(const QByteArray& data);    // HEIC, HEIF and AVIF: the primary image
+QImage readJpegXl(const QByteArray& data);  // JPEG XL codestream or container
+
 }  // namespace formats
