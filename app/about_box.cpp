@@ -48,7 +48,7 @@ TAbout_us::TAbout_us(QWidget* parent)
     Memo1->setPalette(memoPalette);
     const QStringList lines = {"Name: Mugwarp",
                                "",
-                               "Version: 3.51",
+                               "Version: " MUGWARP_VERSION,
                                "",
                                "Release time: 08/28/2007",
                                "",

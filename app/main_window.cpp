@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QMdiArea>
 #include <QMenuBar>
+#include <QScrollArea>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
@@ -34,7 +35,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
 TForm1::~TForm1() = default;
 
 void TForm1::FormCreate() {
-    setWindowTitle("Mugwarp v3.51");
+    setWindowTitle("Mugwarp v" MUGWARP_VERSION);
     resize(885, 611);
     move(3, 10);  // the frame's corner, title bar included
     QFont formFont("MS Sans Serif");
@@ -78,6 +79,11 @@ void TForm1::buildMenu() {
     Undo1 = addItem(View1, "Undo", &TForm1::Undo1Click);
     Redo1 = addItem(View1, "Redo", &TForm1::Redo1Click);
     Renew = addItem(View1, "Renew", &TForm1::RenewClick);
+    ViewMenu = menuBar()->addMenu("View");
+    FitInWindow = addItem(ViewMenu, "Fit in window", &TForm1::FitInWindowClick);
+    FitInWindow->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_0));
+    ActualPixels = addItem(ViewMenu, "Actual pixels", &TForm1::ActualPixelsClick);
+    ActualPixels->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_1));
     Help1 = menuBar()->addMenu("Help");
     Online1 = addItem(Help1, "Online", &TForm1::Online1Click);
     About1 = addItem(Help1, "About", &TForm1::About1Click);
@@ -332,24 +338,57 @@ void TForm1::RenewClick() {
 
 namespace {
 
-// One zoom step: the next whole percentage, written to the label, then the
-// control sized from it.
-void zoomStep(PictureControl* image, QLabel* label, double factor) {
+// Before the zoom changes: the band was drawn for the old zoom.
+void leaveSelectionBand(PictureControl* image) {
     if (SelectMode != 0) {
-        // The band was drawn for the old zoom.
         Work_area->RemoveTheRect2();
         Form1->SpeedButton11->setEnabled(false);
         image->update();
     }
-    const QImage& picture = image->picture();
-    refreshZoomPercent();
-    const int percent = view_zoom::stepPercent(picture.width(), picture.height(), image->width(),
-                                               static_cast<int>(ZoomPercent), factor);
+}
+
+// A whole percentage written to the label, then the control sized from it.
+void showZoomPercent(QLabel* label, int percent) {
     label->setText(QString::number(percent) + "%");
     Work_area->fitPictureToZoom();
 }
 
+// One zoom step: the next whole percentage.
+void zoomStep(PictureControl* image, QLabel* label, double factor) {
+    leaveSelectionBand(image);
+    const QImage& picture = image->picture();
+    refreshZoomPercent();
+    const int percent = view_zoom::stepPercent(picture.width(), picture.height(), image->width(),
+                                               static_cast<int>(ZoomPercent), factor);
+    showZoomPercent(label, percent);
+}
+
 }  // namespace
+
+void TForm1::fitZoomToWindow(bool grow) {
+    const QImage& picture = Work_area->picture();
+    const QSize room = Work_area->ScrollBox->maximumViewportSize();
+    refreshZoomPercent();
+    const int current = static_cast<int>(ZoomPercent);
+    const int percent = view_zoom::fittingPercent(picture.width(), picture.height(), current,
+                                                  room.width(), room.height(), grow);
+    if (percent != current) {
+        leaveSelectionBand(Work_area->Image1);
+        showZoomPercent(Label1, percent);
+    }
+}
+
+void TForm1::FitInWindowClick() {
+    fitZoomToWindow(true);
+}
+
+void TForm1::ActualPixelsClick() {
+    refreshZoomPercent();
+    if (static_cast<int>(ZoomPercent) != 100) {
+        leaveSelectionBand(Work_area->Image1);
+        showZoomPercent(Label1, 100);
+    }
+}
 
 void TForm1::imgzoomin(PictureControl* image, QLabel* label) {
     zoomStep(image, label, view_zoom::kZoomInFactor);

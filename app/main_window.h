@@ -50,6 +50,9 @@ public:
     QAction* Undo1 = nullptr;
     QAction* Redo1 = nullptr;
     QAction* Renew = nullptr;
+    QMenu* ViewMenu = nullptr;  // zoom commands beside the tool bar's steps
+    QAction* FitInWindow = nullptr;
+    QAction* ActualPixels = nullptr;
     QMenu* Help1 = nullptr;
     QAction* Online1 = nullptr;
     QAction* About1 = nullptr;
@@ -104,6 +107,10 @@ public:
     void ImageSize1Click();
     void Online1Click();
     void About1Click();
+    // View > Fit in window (Ctrl+0): zoom steps out until the picture fits in the picture
+    // window, or in while the next step still fits. View > Actual pixels (Ctrl+1): 100 %.
+    void FitInWindowClick();
+    void ActualPixelsClick();
     void SpeedButton8Click();
     void SpeedButton9Click();
     void SpeedButton2Click();
@@ -151,6 +158,9 @@ public:
     // View zoom by one step.
     void imgzoomin(PictureControl* image, QLabel* label);
     void imgzoomout(PictureControl* image, QLabel* label);
+    // Zoom steps that make the picture fit in the picture window (see FitInWindowClick);
+    // without `grow`, a picture that fits keeps the zoom.
+    void fitZoomToWindow(bool grow);
 
     void setUndoEnabled(bool enabled);
     void setRedoEnabled(bool enabled);

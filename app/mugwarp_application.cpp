@@ -8,7 +8,7 @@
 
 MugwarpApplication::MugwarpApplication(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName("Mugwarp");
-    setApplicationVersion("3.51");
+    setApplicationVersion(MUGWARP_VERSION);
     // Ties the windows to the installed desktop entry (its icon and name in task bars).
     setDesktopFileName("org.mugwarp.Mugwarp");
     setWindowIcon(programIcon());  // every window without one of its own shows it

@@ -1,4 +1,4 @@
-// Opening a picture with a fresh history, and saving it as JPEG, BMP, WMF or GIF.
+// Opening a picture with a fresh history, and saving it as JPEG, BMP, WMF, GIF, PNG or WebP.
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
@@ -14,25 +14,44 @@
 #include "app/picture_open_dialog.h"
 #include "app/save_name.h"
 #include "app/shared_state.h"
-#include "formats/bmp_codec.h"
 #include "formats/format_error.h"
-#include "formats/gif_writer.h"
 #include "formats/jpeg_codec.h"
 #include "formats/picture_file.h"
 #include "formats/picture_limits.h"
 #include "formats/picture_type_registry.h"
-#include "formats/png_writer.h"
 #include "formats/reader_classes.h"
 #include "formats/readers/format_readers.h"
+#include "formats/webp_writer.h"
 #include "formats/wmf_writer.h"
 #include "tools/tool_palette.h"
 #include "workarea/work_area.h"
 
 namespace {
 
-// The save dialog's four entries and the extension each forces.
-const QStringList kSaveFilters = {"*.jpg", "*.bmp", "*.wmf", "*.gif", "*.png"};
-const QStringList kSaveExtensions = {".jpg", ".bmp", ".wmf", ".gif", ".png"};
+// The save dialog's entries, the extension each forces and, for WebP, the quality (0 lossless).
+struct SaveType {
+    const char* filter;
+    const char* extension;
+    int webpQuality;
+};
+const SaveType kSaveTypes[] = {
+    {"*.jpg", ".jpg", 0},
+    {"*.bmp", ".bmp", 0},
+    {"*.wmf", ".wmf", 0},
+    {"*.gif", ".gif", 0},
+    {"*.png", ".png", 0},
+    {"*.webp", ".webp", 0},
+    {"Lossy WebP, quality 90 (*.webp)", ".webp", formats::kWebpLossyQuality},
+};
+constexpr int kSaveTypeCount = static_cast<int>(std::size(kSaveTypes));
+
+QStringList saveFilters() {
+    QStringList filters;
+    for (const SaveType& type : kSaveTypes) {
+        filters.append(QString::fromLatin1(type.filter));
+    }
+    return filters;
+}
 
 QByteArray readWholeFile(const QString& fileName) {
     QFile file(fileName);
@@ -60,17 +79,17 @@ std::optional<TForm1::SaveChoice> TForm1::showSaveDialog() {
     QFileDialog dialog(this, "Save");
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
-    dialog.setNameFilters(kSaveFilters);
-    dialog.selectNameFilter(kSaveFilters[lastSaveFilter_]);
+    const QStringList filters = saveFilters();
+    dialog.setNameFilters(filters);
+    dialog.selectNameFilter(filters[lastSaveFilter_]);
     if (!lastSaveName_.isEmpty()) {
         dialog.selectFile(lastSaveName_);
     }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return std::nullopt;
     }
-    return SaveChoice{
-        dialog.selectedFiles().front(),
-        std::max(0, static_cast<int>(kSaveFilters.indexOf(dialog.selectedNameFilter())))};
+    return SaveChoice{dialog.selectedFiles().front(),
+                      std::max(0, static_cast<int>(filters.indexOf(dialog.selectedNameFilter())))};
 }
 
 QImage TForm1::LoadPicture(const QString& fileName) {
@@ -146,9 +165,12 @@ void TForm1::finishOpen(const OpenedPicture& before) {
     } catch (...) {
         // Frame 1 could not be written; the picture is open with its new history all the same.
         Work_area->fitPictureToZoom();
+        fitZoomToWindow(false);
         throw;
     }
     Work_area->fitPictureToZoom();
+    // A large photograph is shown whole: the zoom steps down until it fits.
+    fitZoomToWindow(false);
 }
 
 void TForm1::Open1Click() {
@@ -196,26 +218,16 @@ void TForm1::Save1Click() {
     if (!choice) {
         return;
     }
-    const int entry = std::clamp(choice->filterIndex, 0, 4);
+    const int entry = std::clamp(choice->filterIndex, 0, kSaveTypeCount - 1);
     lastSaveFilter_ = entry;
     lastSaveName_ = choice->name;
     const QImage& picture = Work_area->picture();
-    const QString fileName = forcedSaveName(choice->name, kSaveExtensions[entry]);
-    switch (entry) {
-        case 0:
-            formats::writeFileAtomically(fileName, formats::encodeJpeg(picture));
-            break;
-        case 1:
-            formats::writeFileAtomically(fileName, formats::encodeBmp24(picture));
-            break;
-        case 2:
-            SaveAsMetafile(picture, fileName);
-            break;
-        case 3:
-            formats::writeFileAtomically(fileName, formats::encodeGif(picture));
-            break;
-        default:
-            formats::writeFileAtomically(fileName, formats::encodePng(picture));
-            break;
+    const SaveType& type = kSaveTypes[entry];
+    const QString fileName = forcedSaveName(choice->name, QString::fromLatin1(type.extension));
+    if (QByteArrayView(type.extension) == ".wmf") {
+        SaveAsMetafile(picture, fileName);
+        return;
     }
+    formats::writeFileAtomically(fileName,
+                                 formats::encodeForFileName(picture, fileName, type.webpQuality));
 }

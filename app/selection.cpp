@@ -35,8 +35,8 @@ void leaveSelectionAfterNewPicture() {
 }
 
 // The picture the clipboard offers: Qt's own image when the platform made one, otherwise
-// PNG, BMP or JPEG bytes, read by our own readers with their checks and size limits. Null
-// when the clipboard holds no picture.
+// PNG, BMP, JPEG, WebP, HEIF, AVIF or JPEG XL bytes, read by our own readers with their checks and
+// size limits. Null when the clipboard holds no picture.
 QImage clipboardPicture() {
     const QMimeData* data = QApplication::clipboard()->mimeData();
     if (data == nullptr) {
@@ -48,7 +48,8 @@ QImage clipboardPicture() {
             return image;
         }
     }
-    for (const char* type : {"image/png", "image/bmp", "image/x-bmp", "image/jpeg"}) {
+    for (const char* type : {"image/png", "image/bmp", "image/x-bmp", "image/jpeg", "image/webp",
+                             "image/heic", "image/heif", "image/avif", "image/jxl"}) {
         if (data->hasFormat(type)) {
             return formats::decodePicture(data->data(type), "The clipboard's picture");
         }

@@ -21,4 +21,15 @@ int stepPercent(int pictureWidth, int pictureHeight, int controlWidth, int curre
 // Rnd(side × percent / 100), halves to even.
 int shownSide(int pictureSide, double percent);
 
+// Fitting a picture into the picture window never zooms below this.
+constexpr int kMinFitPercent = 2;
+
+// The percentage reached from currentPercent by zoom steps so that the picture, shown at it,
+// fits in availableWidth x availableHeight: zoom-out steps while it does not fit (stopping at
+// kMinFitPercent or where a step makes no progress), then, when `grow` is set, zoom-in steps
+// for as long as the next one still fits. A picture that fits keeps currentPercent unless
+// `grow` is set.
+int fittingPercent(int pictureWidth, int pictureHeight, int currentPercent, int availableWidth,
+                   int availableHeight, bool grow);
+
 }  // namespace view_zoom

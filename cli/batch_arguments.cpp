@@ -55,6 +55,7 @@ BatchArguments parseBatchArguments(const QStringList& arguments) {
     BatchArguments result;
     QStringList words;
     bool repeatGiven = false;
+    bool qualityGiven = false;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& word = arguments[i];
         if (word == u"--help" || word == u"-h") {
@@ -73,6 +74,18 @@ BatchArguments parseBatchArguments(const QStringList& arguments) {
             result.repeat = *count;
             repeatGiven = true;
             ++i;
+        } else if (word == u"--webp-quality") {
+            if (qualityGiven) {
+                refuse("--webp-quality is given twice");
+            }
+            const auto quality =
+                i + 1 < arguments.size() ? integerFrom(arguments[i + 1]) : std::nullopt;
+            if (!quality || *quality < 1 || *quality > 100) {
+                refuse("--webp-quality needs a whole number from 1 to 100");
+            }
+            result.webpQuality = *quality;
+            qualityGiven = true;
+            ++i;
         } else if (word.startsWith(u"--")) {
             refuse(QStringLiteral("unknown option %1").arg(word));
         } else {
@@ -85,9 +98,12 @@ BatchArguments parseBatchArguments(const QStringList& arguments) {
     result.input = words[0];
     result.output = words[1];
     if (!formats::isWritableFileName(result.output)) {
-        refuse(QStringLiteral(
-                   "cannot write %1: OUTPUT must end in .bmp, .jpg, .jpeg, .gif, .wmf or .png")
+        refuse(QStringLiteral("cannot write %1: OUTPUT must end in .bmp, .jpg, .jpeg, .gif, .wmf, "
+                              ".png or .webp")
                    .arg(result.output));
+    }
+    if (qualityGiven && !result.output.endsWith(u".webp", Qt::CaseInsensitive)) {
+        refuse("--webp-quality needs a .webp OUTPUT");
     }
     if (words.size() == 2) {
         if (repeatGiven) {
@@ -130,17 +146,20 @@ BatchArguments parseBatchArguments(const QStringList& arguments) {
 
 QString usageText() {
     QString text = QStringLiteral(
-        "Usage: mugwarp-batch INPUT OUTPUT [OPERATION ARGS...] [--repeat N]\n"
+        "Usage: mugwarp-batch INPUT OUTPUT [OPERATION ARGS...] [--repeat N] [--webp-quality Q]\n"
         "Reads INPUT by its content, or else by its extension: BMP (.bmp .rle .dib), icons\n"
         "(.ico .cur), JPEG, GIF, PNG, TIFF (.tif .tiff .fax), EPS (its preview, or its\n"
         "PostScript drawn by Ghostscript), WMF, EMF, Targa (.tga .win .vst .vda .icb), PCX\n"
         "(.pcx .pcc .scr, and multi-page .dcx), SGI (.sgi .rgb .rgba .bw), Photoshop (.psd\n"
         ".pdd .psb), portable maps (.pbm .pgm .ppm), Autodesk (.cel .pic), Photo-CD (.pcd),\n"
-        "Dr. Halo (.cut), Paintshop Pro (.psp) and Alias/Wavefront RLA (.rla .rpf).\n"
+        "Dr. Halo (.cut), Paintshop Pro (.psp), Alias/Wavefront RLA (.rla .rpf), WebP\n"
+        "(.webp), HEIF (.heic .heif), AVIF (.avif) and JPEG XL (.jxl); photographs come out\n"
+        "upright by their orientation and in sRGB by their colour profile.\n"
         "Applies OPERATION N times (once by default) and writes OUTPUT as a 24-bit BMP\n"
-        "(.bmp), a JPEG (.jpg, .jpeg), a 216-colour GIF (.gif), a placeable metafile (.wmf)\n"
-        "or a PNG (.png). Without an operation the picture is only converted. Coordinates\n"
-        "and sizes are whole picture pixels; colours are written #rrggbb.\n"
+        "(.bmp), a JPEG (.jpg, .jpeg), a 216-colour GIF (.gif), a placeable metafile (.wmf),\n"
+        "a PNG (.png) or a WebP (.webp: lossless, or lossy at quality Q with --webp-quality).\n"
+        "Without an operation the picture is only converted. Coordinates and sizes are\n"
+        "whole picture pixels; colours are written #rrggbb.\n"
         "Exit status: 0 done; 1 failed, with a one-line message and no OUTPUT written;\n"
         "2 bad arguments, with this text.\n"
         "Operations:\n");

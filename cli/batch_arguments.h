@@ -1,5 +1,5 @@
 // The command line of mugwarp-batch, parsed without touching any file:
-//   mugwarp-batch INPUT OUTPUT [OPERATION ARGS...] [--repeat N]
+//   mugwarp-batch INPUT OUTPUT [OPERATION ARGS...] [--repeat N] [--webp-quality Q]
 #pragma once
 
 #include <QString>
@@ -24,6 +24,7 @@ struct BatchArguments {
     // One per argument of the operation; a colour is given by its colour value.
     std::vector<int> values;
     int repeat = 1;
+    int webpQuality = 0;  // 0: a .webp OUTPUT is lossless
     bool helpWanted = false;
 };
 

@@ -24,8 +24,9 @@ void run(const batch::BatchArguments& arguments) {
             arguments.operation->apply(picture, arguments.values);
         }
     }
-    formats::writeFileAtomically(arguments.output,
-                                 formats::encodeForFileName(picture, arguments.output));
+    formats::writeFileAtomically(
+        arguments.output,
+        formats::encodeForFileName(picture, arguments.output, arguments.webpQuality));
 }
 
 }  // namespace

@@ -9,6 +9,20 @@ namespace {
 
 // Tags the codecs' own registry entries, so that shut-down removes exactly those.
 constexpr char kCodecOwner = 0;
+// Tags the entries of today's photograph formats, entered after the format list.
+constexpr char kPhotoOwner = 0;
+
+struct PhotoRegistration {
+    const char* extension;
+    const char* description;
+    const ReaderClass& reader;
+};
+
+const PhotoRegistration kPhotoRegistrations[] = {
+    {"webp", "WebP images", kWebpReader},     {"heic", "HEIF images", kHeifReader},
+    {"heif", "HEIF images", kHeifReader},     {"avif", "AVIF images", kHeifReader},
+    {"jxl", "JPEG XL images", kJpegXlReader},
+};
 
 struct Registration {
     const char* extension;
@@ -90,6 +104,13 @@ void registerFormatList(TFileFormatList& list) {
     }
 }
 
+void registerPhotoFormats(PictureTypeRegistry& registry) {
+    for (const PhotoRegistration& row : kPhotoRegistrations) {
+        registry.add(QString::fromLatin1(row.extension), QString::fromLatin1(row.description),
+                     row.reader, &kPhotoOwner);
+    }
+}
+
 void registerPictureFormats() {
     if (globalList()) {
         return;
@@ -99,6 +120,7 @@ void registerPictureFormats() {
     auto list = std::make_unique<TFileFormatList>(registry);
     registerFormatList(*list);
     globalList() = std::move(list);
+    registerPhotoFormats(registry);
 }
 
 void unregisterPictureFormats() {
@@ -109,6 +131,9 @@ void unregisterPictureFormats() {
     PictureTypeRegistry& registry = pictureTypeRegistry();
     registry.removeClass(kJpegReader, &kCodecOwner);
     registry.removeClass(kGifReader, &kCodecOwner);
+    for (const ReaderClass* reader : {&kWebpReader, &kHeifReader, &kJpegXlReader}) {
+        registry.removeClass(*reader, &kPhotoOwner);
+    }
 }
 
 TFileFormatList* fileFormatList() {

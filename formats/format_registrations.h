@@ -15,9 +15,12 @@ namespace formats {
 // registry, in that order. The caller owns the list; destroying it removes its entries.
 void registerCodecFormats(PictureTypeRegistry& registry);
 void registerFormatList(TFileFormatList& list);
+// Enters WebP, HEIF (.heic, .heif), AVIF and JPEG XL, which come after the format list.
+void registerPhotoFormats(PictureTypeRegistry& registry);
 
-// The program's start-up and shut-down calls on the global registry. Registering twice does
-// nothing; unregistering removes everything the start-up entered and frees the format list.
+// The program's start-up and shut-down calls on the global registry: the codecs, the format
+// list, then the photograph formats. Registering twice does nothing; unregistering removes
+// everything the start-up entered and frees the format list.
 void registerPictureFormats();
 void unregisterPictureFormats();
 

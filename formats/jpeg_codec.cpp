@@ -3,6 +3,7 @@
 // jpeglib.h needs size_t and FILE declared before it.
 #include <csetjmp>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <string>
@@ -17,6 +18,9 @@
 #endif
 
 #include "formats/format_error.h"
+#include "formats/photo/colour_profile.h"
+#include "formats/photo/exif_orientation.h"
+#include "formats/photo/picture_orientation.h"
 #include "formats/picture_file.h"
 #include "formats/picture_limits.h"
 
@@ -190,11 +194,45 @@ struct DecodeState {
     bool sizeRefused = false;
     qint64 width = 0;
     qint64 height = 0;
+    QByteArray exif;                // the first APP1 "Exif" segment's payload
+    QByteArray iccProfile;          // the APP2 "ICC_PROFILE" chunks joined
+    SrgbConversion cmykConversion;  // CMYK rows through their profile, when it has one
 };
 
+// The payload of the first saved APP1 segment that holds EXIF.
+QByteArray exifSegment(const jpeg_decompress_struct& info) {
+    for (jpeg_saved_marker_ptr marker = info.marker_list; marker != nullptr;
+         marker = marker->next) {
+        if (marker->marker == JPEG_APP0 + 1 && marker->data_length >= 6 &&
+            std::memcmp(marker->data, "Exif\0\0", 6) == 0) {
+            return QByteArray(reinterpret_cast<const char*>(marker->data),
+                              static_cast<qsizetype>(marker->data_length));
+        }
+    }
+    return {};
+}
+
+// The embedded ICC profile, reassembled by libjpeg from its chunks; empty when there is none
+// or its chunks do not fit together.
+QByteArray iccProfile(j_decompress_ptr info) {
+    JOCTET* profile = nullptr;
+    unsigned int length = 0;
+    if (!jpeg_read_icc_profile(info, &profile, &length) || profile == nullptr) {
+        return {};
+    }
+    QByteArray bytes(reinterpret_cast<const char*>(profile), static_cast<qsizetype>(length));
+    std::free(profile);
+    return bytes;
+}
+
 // Pixels of one decoded row into the BGR888 row of the picture.
-void storeRow(const jpeg_decompress_struct& info, const JSAMPLE* row, uchar* target) {
+void storeRow(const DecodeState& state, const JSAMPLE* row, uchar* target) {
+    const jpeg_decompress_struct& info = state.info;
     const JDIMENSION width = info.output_width;
+    if (info.out_color_space == JCS_CMYK && state.cmykConversion.isValid()) {
+        state.cmykConversion.convertRow(row, target, static_cast<int>(width));
+        return;
+    }
     switch (info.out_color_space) {
         case JCS_GRAYSCALE:
             for (JDIMENSION x = 0; x < width; ++x) {
@@ -240,6 +278,9 @@ bool runDecoder(DecodeState& state) {
     jpeg_create_decompress(&info);
     jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(state.data->constData()),
                  static_cast<unsigned long>(state.data->size()));
+    // EXIF (orientation) and the colour profile come from these segments.
+    jpeg_save_markers(&info, JPEG_APP0 + 1, 0xFFFF);
+    jpeg_save_markers(&info, JPEG_APP0 + 2, 0xFFFF);
     if (jpeg_read_header(&info, TRUE) != JPEG_HEADER_OK) {
         std::snprintf(state.errors.message, sizeof state.errors.message, "%s",
                       "Cannot load image. Invalid or unexpected JPEG image format.");
@@ -269,6 +310,8 @@ bool runDecoder(DecodeState& state) {
                           "Invalid color format in JPEG file.");
             return false;
     }
+    state.exif = exifSegment(info);
+    state.iccProfile = iccProfile(&info);
     info.dct_method = JDCT_FLOAT;
     jpeg_start_decompress(&info);
     if (static_cast<qint64>(info.output_width) != state.width ||
@@ -293,7 +336,7 @@ bool readScanlines(DecodeState& state) {
                           "JPEG decompression error. Unexpected end of input.");
             return false;
         }
-        storeRow(info, row, target);
+        storeRow(state, row, target);
     }
     jpeg_finish_decompress(&info);
     return true;
@@ -336,8 +379,15 @@ QImage decodeJpeg(const QByteArray& data) {
             jpeg_destroy_decompress(&state.info);
             throw FormatError("Not enough memory to load the JPEG picture.");
         }
+        if (state.info.out_color_space == JCS_CMYK) {
+            // Adobe's writers store the inks inverted (255 = no ink).
+            state.cmykConversion = SrgbConversion(state.iccProfile, state.info.saw_Adobe_marker
+                                                                        ? ProfileInput::InvertedCmyk
+                                                                        : ProfileInput::Cmyk);
+        }
         done = readScanlines(state);
     }
+    const bool cmyk = state.info.out_color_space == JCS_CMYK;
     jpeg_destroy_decompress(&state.info);
     if (state.sizeRefused) {
         checkPictureSize(state.width, state.height, "JPEG");
@@ -345,7 +395,10 @@ QImage decodeJpeg(const QByteArray& data) {
     if (!done) {
         throw FormatError(failureText(state.errors, "Cannot load the JPEG picture: "));
     }
-    return state.picture;
+    if (!cmyk) {
+        convertToSrgb(state.picture, state.iccProfile);
+    }
+    return orientUpright(std::move(state.picture), exifOrientation(state.exif));
 }
 
 }  // namespace formats

@@ -17,6 +17,8 @@ QByteArray encodeJpeg(const QImage& picture);
 // Format_BGR888 picture. Throws FormatError for anything libjpeg rejects, for pictures beyond
 // the size limit, and for files whose compressed data is cut short or damaged: libjpeg would
 // fill the missing part with grey and the rest of the program would take it for the photo.
+// The picture comes out upright by its EXIF orientation and in sRGB by its embedded profile
+// (CMYK through a CMYK profile when it has one); a bad EXIF block or profile is ignored.
 QImage decodeJpeg(const QByteArray& data);
 
 }  // namespace formats

@@ -15,6 +15,7 @@
 #include "formats/png_writer.h"
 #include "formats/reader_classes.h"
 #include "formats/readers/format_readers.h"
+#include "formats/webp_writer.h"
 #include "formats/wmf_writer.h"
 
 namespace formats {
@@ -39,6 +40,21 @@ bool isMetafile(const QByteArray& data) {
 // Photoshop documents: "8BPS", then version 1 (.psd) or 2 (.psb, the large document).
 bool isPhotoshop(const QByteArray& data) {
     return startsWith(data, "8BPS\0\x01", 6) || startsWith(data, "8BPS\0\x02", 6);
+}
+
+// ISO base media files of still pictures: HEIC, HEIF and AVIF, by the brand in "ftyp".
+bool isHeif(const QByteArray& data) {
+    if (data.size() < 12 || data.mid(4, 4) != "ftyp") {
+        return false;
+    }
+    const QByteArray brand = data.mid(8, 4);
+    for (const char* known :
+         {"heic", "heix", "hevc", "hevx", "heim", "heis", "mif1", "msf1", "avif", "avis"}) {
+        if (brand == known) {
+            return true;
+        }
+    }
+    return false;
 }
 
 // The reader for a file's first bytes, or nullptr.
@@ -74,6 +90,16 @@ PictureReader readerByContent(const QByteArray& data) {
     }
     if (startsWith(data, "\xB1\x68\xDE\x3A", 4)) {  // multi-page PCX (DCX)
         return &readPcx;
+    }
+    if (data.size() >= 12 && data.startsWith("RIFF") && data.mid(8, 4) == "WEBP") {
+        return &readWebp;
+    }
+    if (isHeif(data)) {
+        return &readHeif;
+    }
+    if (startsWith(data, "\xFF\x0A", 2) ||
+        startsWith(data, "\0\0\0\x0CJXL \r\n\x87\n", 12)) {  // codestream or container
+        return &readJpegXl;
     }
     return nullptr;
 }
@@ -137,10 +163,10 @@ QImage readPictureFile(const QString& path) {
 bool isWritableFileName(const QString& path) {
     const QString suffix = lowerSuffix(path);
     return suffix == u"bmp" || suffix == u"jpg" || suffix == u"jpeg" || suffix == u"gif" ||
-           suffix == u"wmf" || suffix == u"png";
+           suffix == u"wmf" || suffix == u"png" || suffix == u"webp";
 }
 
-QByteArray encodeForFileName(const QImage& picture, const QString& path) {
+QByteArray encodeForFileName(const QImage& picture, const QString& path, int webpQuality) {
     const QString suffix = lowerSuffix(path);
     if (suffix == u"bmp") {
         return encodeBmp24(picture);
@@ -157,8 +183,11 @@ QByteArray encodeForFileName(const QImage& picture, const QString& path) {
     if (suffix == u"png") {
         return encodePng(picture);
     }
-    fail(QStringLiteral(
-             "Cannot save %1: Mugwarp writes only .bmp, .jpg, .jpeg, .gif, .wmf and .png files.")
+    if (suffix == u"webp") {
+        return encodeWebp(picture, webpQuality);
+    }
+    fail(QStringLiteral("Cannot save %1: Mugwarp writes only .bmp, .jpg, .jpeg, .gif, .wmf, .png "
+                        "and .webp files.")
              .arg(path));
 }
 

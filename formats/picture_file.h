@@ -15,7 +15,8 @@ namespace formats {
 QImage toPicture24(const QImage& picture);
 
 // Decodes a file's bytes by their content: JPEG, BMP, GIF, PNG, TIFF, ICO (and cursors), EPS
-// with a binary header, and placeable, plain or enhanced metafiles. Anything else throws
+// with a binary header, placeable, plain or enhanced metafiles, Photoshop documents, DCX, WebP,
+// HEIC/HEIF/AVIF and JPEG XL. Anything else throws
 // FormatError saying that nameForMessages is not a picture type Mugwarp can read; reader failures
 // throw FormatError with the reader's message.
 QImage decodePicture(const QByteArray& data, const QString& nameForMessages);
@@ -25,12 +26,14 @@ QImage decodePicture(const QByteArray& data, const QString& nameForMessages);
 QImage readPictureFile(const QString& path);
 
 // Whether encodeForFileName() knows the extension of path (.bmp, .jpg, .jpeg, .gif, .wmf, .png,
-// any case).
+// .webp, any case).
 bool isWritableFileName(const QString& path);
 
 // The file contents for path by its extension: .bmp a 24-bit BMP, .jpg/.jpeg our JPEG, .gif
-// the 216-colour GIF, .wmf a placeable metafile. Any other extension throws FormatError.
-QByteArray encodeForFileName(const QImage& picture, const QString& path);
+// the 216-colour GIF, .wmf a placeable metafile, .png lossless PNG, .webp lossless WebP. Any
+// other extension throws FormatError. A webpQuality of 1..100 writes a .webp lossy at that
+// quality instead.
+QByteArray encodeForFileName(const QImage& picture, const QString& path, int webpQuality = 0);
 
 // Writes data to a temporary file beside path and renames it over path only when all of it is
 // written, so a failed write leaves any old file untouched and no new file under the name.

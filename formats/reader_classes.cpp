@@ -36,5 +36,8 @@ const ReaderClass kAutodeskReader{"TAutodeskGraphic", &readAutodesk};
 const ReaderClass kPcdReader{"TPCDGraphic", &readPhotoCd};
 const ReaderClass kCutReader{"TCUTGraphic", &readDrHalo};
 const ReaderClass kPspReader{"TPSPGraphic", &readPaintShopPro};
+const ReaderClass kWebpReader{"WebP reader", &readWebp};
+const ReaderClass kHeifReader{"HEIF reader", &readHeif};
+const ReaderClass kJpegXlReader{"JPEG XL reader", &readJpegXl};
 
 }  // namespace formats

@@ -25,6 +25,10 @@ extern const ReaderClass kPcdReader;       // TPCDGraphic
 extern const ReaderClass kCutReader;       // TCUTGraphic
 extern const ReaderClass kPspReader;       // TPSPGraphic
 extern const ReaderClass kPngReader;       // TPNGGraphic
+// Today's photograph formats, registered after the format list.
+extern const ReaderClass kWebpReader;
+extern const ReaderClass kHeifReader;  // HEIC, HEIF and AVIF
+extern const ReaderClass kJpegXlReader;
 
 // WMF or EMF, told apart by the enhanced metafile's header record and signature.
 QImage readMetafile(const QByteArray& data);

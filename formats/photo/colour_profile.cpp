@@ -42,9 +42,9 @@ cmsUInt32Number inputType(ProfileInput input, cmsColorSpaceSignature space) {
             break;
     }
     // A grey profile reads the first of each pixel's three equal bytes.
-    return space == cmsSigGrayData ? (COLORSPACE_SH(PT_GRAY) | CHANNELS_SH(1) | BYTES_SH(1) |
-                                      EXTRA_SH(2))
-                                   : TYPE_BGR_8;
+    return space == cmsSigGrayData
+               ? (COLORSPACE_SH(PT_GRAY) | CHANNELS_SH(1) | BYTES_SH(1) | EXTRA_SH(2))
+               : TYPE_BGR_8;
 }
 
 bool matches(ProfileInput input, cmsColorSpaceSignature space) {
@@ -87,15 +87,15 @@ bool isSrgb(const Chromaticities& space) {
 }
 
 bool isUsable(const Chromaticities& s) {
-    const double values[] = {s.whiteX, s.whiteY, s.redX, s.redY, s.greenX,
-                             s.greenY, s.blueX,  s.blueY};
+    const double values[] = {s.whiteX, s.whiteY, s.redX,  s.redY,
+                             s.greenX, s.greenY, s.blueX, s.blueY};
     for (double v : values) {
         if (!std::isfinite(v) || v <= 0.0 || v >= 1.0) {
             return false;
         }
     }
-    return s.curve != TransferCurve::Gamma || (std::isfinite(s.gamma) && s.gamma >= 0.1 &&
-                                               s.gamma <= 10.0);
+    return s.curve != TransferCurve::Gamma ||
+           (std::isfinite(s.gamma) && s.gamma >= 0.1 && s.gamma <= 10.0);
 }
 
 // Rows per block for the threads: enough to keep each thread busy, few enough to share out.

@@ -87,8 +87,8 @@ QImage turn(const QImage& picture, int orientation) {
                 int ty = 0;
                 placement.map(tileX, y, tx, ty);
                 // Along a source row the target moves by one row up or down in one column.
-                const qsizetype step = (orientation == 5 || orientation == 6) ? targetStride
-                                                                              : -targetStride;
+                const qsizetype step =
+                    (orientation == 5 || orientation == 6) ? targetStride : -targetStride;
                 uchar* out = target + ty * targetStride + 3 * tx;
                 for (int x = tileX; x < endX; ++x, out += step) {
                     copyPixel(in + 3 * x, out);

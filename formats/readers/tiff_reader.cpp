@@ -1,6 +1,7 @@
 // TIFF through libtiff, read from memory: the first page, any compression libtiff was built
 // with (none, LZW, deflate, JPEG, fax groups 3 and 4, PackBits and more), turned into RGB by
-// libtiff's RGBA interface.
+// libtiff's RGBA interface, turned upright by its orientation tag and converted to sRGB by its
+// embedded profile.
 #include <tiffio.h>
 
 #include <cstdarg>
@@ -11,6 +12,8 @@
 #include <vector>
 
 #include "formats/format_error.h"
+#include "formats/photo/colour_profile.h"
+#include "formats/photo/picture_orientation.h"
 #include "formats/picture_limits.h"
 #include "formats/readers/format_readers.h"
 
@@ -101,6 +104,41 @@ bool hasUnassociatedAlpha(TIFF* tiff) {
     return count > 0 && kinds != nullptr && kinds[0] == EXTRASAMPLE_UNASSALPHA;
 }
 
+// The orientation tag (274), 1 when it is missing or out of range.
+int orientationOf(TIFF* tiff) {
+    uint16_t orientation = ORIENTATION_TOPLEFT;
+    if (TIFFGetField(tiff, TIFFTAG_ORIENTATION, &orientation) != 1 || orientation < 1 ||
+        orientation > 8) {
+        return 1;
+    }
+    return orientation;
+}
+
+// libtiff's RGBA interface mirrors and flips by the orientation but cannot turn (it treats 5..8
+// like 1..4). Asking for the file's own group gives the rows exactly as stored, which
+// orientUpright() then turns for all eight.
+uint16_t storedOrder(int orientation) {
+    return static_cast<uint16_t>(orientation > 4 ? orientation - 4 : orientation);
+}
+
+// The embedded ICC profile (tag 34675) of a picture whose samples are RGB or grey: libtiff's
+// RGBA interface has already turned CMYK and Lab into RGB, which such a profile no longer fits.
+QByteArray rgbProfileOf(TIFF* tiff) {
+    uint16_t photometric = PHOTOMETRIC_RGB;
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_PHOTOMETRIC, &photometric);
+    if (photometric != PHOTOMETRIC_RGB && photometric != PHOTOMETRIC_MINISBLACK &&
+        photometric != PHOTOMETRIC_MINISWHITE && photometric != PHOTOMETRIC_PALETTE &&
+        photometric != PHOTOMETRIC_YCBCR) {
+        return {};
+    }
+    uint32_t length = 0;
+    void* profile = nullptr;
+    if (TIFFGetField(tiff, TIFFTAG_ICCPROFILE, &length, &profile) != 1 || profile == nullptr) {
+        return {};
+    }
+    return QByteArray(static_cast<const char*>(profile), static_cast<qsizetype>(length));
+}
+
 }  // namespace
 
 QImage readTiff(const QByteArray& data) {
@@ -140,8 +178,9 @@ QImage readTiff(const QByteArray& data) {
             ")");
     }
     std::vector<uint32_t> raster(size_t{width} * height);
-    if (TIFFReadRGBAImageOriented(tiff.get(), width, height, raster.data(), ORIENTATION_TOPLEFT,
-                                  1) != 1) {
+    const int orientation = orientationOf(tiff.get());
+    if (TIFFReadRGBAImageOriented(tiff.get(), width, height, raster.data(),
+                                  storedOrder(orientation), 1) != 1) {
         fail(source);
     }
     // libtiff hands out unassociated alpha premultiplied; undo that so colours stay as stored.
@@ -169,7 +208,9 @@ QImage readTiff(const QByteArray& data) {
             out[3 * x + 2] = static_cast<uchar>(red);
         }
     }
-    return picture;
+    std::vector<uint32_t>().swap(raster);  // the turn below needs room for its own copy
+    convertToSrgb(picture, rgbProfileOf(tiff.get()));
+    return orientUpright(std::move(picture), orientation);
 }
 
 }  // namespace formats

@@ -45,3 +45,19 @@ TEST(ViewZoom, ZoomInAlwaysProgressesAndStopsAtItsBound) {
     // No picture: no change.
     EXPECT_EQ(view_zoom::stepPercent(0, 0, 0, 100, view_zoom::kZoomInFactor), 100);
 }
+
+TEST(ViewZoom, FittingStepsDownUntilThePictureFitsAndGrowsOnlyWhenAsked) {
+    // 6000 x 4000 in a 600 x 480 window: 100, 80, 64, 51, 41, 33, 26, 21, 17, 14, 11, 9 %
+    // (540 x 360 is the first that fits).
+    EXPECT_EQ(view_zoom::fittingPercent(6000, 4000, 100, 600, 480, false), 9);
+    // The height decides for a tall picture: 4000 x 6000 at 7 % is 280 x 420.
+    EXPECT_EQ(view_zoom::fittingPercent(4000, 6000, 100, 600, 480, false), 7);
+    // A picture that fits keeps its zoom; growing steps in while the next step fits.
+    EXPECT_EQ(view_zoom::fittingPercent(605, 469, 100, 615, 480, false), 100);
+    EXPECT_EQ(view_zoom::fittingPercent(605, 469, 51, 615, 480, false), 51);
+    EXPECT_EQ(view_zoom::fittingPercent(605, 469, 51, 615, 480, true), 100);
+    EXPECT_EQ(view_zoom::fittingPercent(100, 50, 100, 615, 480, true), 595);
+    // Never below 2 %, however small the window.
+    EXPECT_EQ(view_zoom::fittingPercent(30000, 4000, 100, 10, 10, false), 2);
+    EXPECT_EQ(view_zoom::fittingPercent(0, 0, 100, 10, 10, true), 100);
+}

@@ -292,10 +292,26 @@ TEST_F(BatchRun, NeedsNoDisplayWhateverPlatformIsNamed) {
     EXPECT_EQ(run({input}, desktop).exitCode, 2);
 }
 
-TEST_F(BatchRun, WritesPngExactly) {
+TEST_F(BatchRun, WritesPngAndWebpAndReadsPhotographsUpright) {
     const QString png = path("copy.png");
     EXPECT_EQ(run({input, png}).exitCode, 0);
     EXPECT_EQ(formats::readPictureFile(png), picture);
+
+    const QString lossless = path("copy.webp");
+    EXPECT_EQ(run({input, lossless}).exitCode, 0);
+    EXPECT_EQ(formats::readPictureFile(lossless), picture);
+    const QString lossy = path("lossy.webp");
+    EXPECT_EQ(run({input, lossy, "--webp-quality", "90"}).exitCode, 0);
+    const QImage decoded = formats::readPictureFile(lossy);
+    ASSERT_EQ(decoded.size(), picture.size());
+    EXPECT_NE(decoded, picture);
+    EXPECT_EQ(run({input, path("x.png"), "--webp-quality", "90"}).exitCode, 2);
+    EXPECT_EQ(run({input, path("x.webp"), "--webp-quality", "0"}).exitCode, 2);
+
+    // A phone's portrait, stored lying on its side with orientation 6, comes out upright.
+    const QString upright = path("upright.bmp");
+    EXPECT_EQ(run({MUGWARP_TEST_DATA "/formats/photo-orientation-6.jpg", upright}).exitCode, 0);
+    EXPECT_EQ(formats::readPictureFile(upright).size(), QSize(32, 48));
 }
 
 TEST_F(BatchRun, StretchRefusalSaysWhatFailed) {

@@ -155,7 +155,13 @@ TEST(GlobalRegistry, StartUpAndShutDownAndReadingByExtension) {
     const QString filter = formats::openDialogFilter();
     EXPECT_TRUE(filter.startsWith("All pictures (*.bmp *.ico *.wmf *.emf *.jpeg *.jpg *.gif"));
     EXPECT_TRUE(filter.contains(";;Bitmaps (*.bmp);;"));
-    EXPECT_TRUE(filter.contains(";;Portable network graphic images (*.png)"));
+    // Today's photograph formats come after the 39 registrations, in the same filter.
+    EXPECT_TRUE(
+        filter.endsWith(";;Portable network graphic images (*.png);;WebP images (*.webp);;"
+                        "HEIF images (*.heic *.heif);;AVIF images (*.avif);;"
+                        "JPEG XL images (*.jxl)"))
+        << filter.toStdString();
+    EXPECT_TRUE(filter.section(";;", 0, 0).endsWith("*.png *.webp *.heic *.heif *.avif *.jxl)"));
 
     const QImage picture = formats_test::makeTestPicture(6, 4);
     const QByteArray bmp = formats::encodeBmp24(picture);

@@ -6,14 +6,17 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QScrollArea>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QToolButton>
+#include <QtTest/QTest>
 
 #include "app/error_box.h"
 #include "app/main_window.h"
 #include "app/picture_open_dialog.h"
 #include "app/shared_state.h"
+#include "app/view_zoom.h"
 #include "formats/bmp_codec.h"
 #include "formats/jpeg_codec.h"
 #include "formats/picture_file.h"
@@ -177,4 +180,54 @@ TEST_F(OpenSaveTest, OpenDialogPreviewsPicturesAndStaysEmptyOtherwise) {
     EXPECT_TRUE(dialog.SizeLabel->text().isEmpty());
     EXPECT_TRUE(dialog.Preview->pixmap().isNull());
     EXPECT_TRUE(errors.isEmpty());
+}
+
+// A 6000 x 4000 photograph opened at 100 % is shown whole; View > Actual pixels and Fit in
+// window zoom through the same steps; a phone's portrait opens upright and keeps the zoom.
+TEST_F(OpenSaveTest, LargePhotographsOpenFittedAndTheViewCommandsZoom) {
+    ASSERT_EQ(Form1->Label1->text(), "100%");
+    const QSize room = Work_area->ScrollBox->maximumViewportSize();
+    const QImage large = patternPicture(6000, 4000);
+    answerOpen(write("large.bmp", formats::encodeBmp24(large)));
+    Form1->Open1->trigger();
+    ASSERT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+    ASSERT_EQ(Work_area->picture().size(), large.size());
+
+    // The zoom went down the tool bar's steps from 100 % and stopped at the first that fits.
+    auto fits = [&](int percent) {
+        return view_zoom::shownSide(6000, percent) <= room.width() &&
+               view_zoom::shownSide(4000, percent) <= room.height();
+    };
+    int expected = 100;
+    while (!fits(expected)) {
+        expected = view_zoom::stepPercent(6000, 4000, view_zoom::shownSide(6000, expected),
+                                          expected, view_zoom::kZoomOutFactor);
+    }
+    ASSERT_LT(expected, 100);
+    const QString fitted = QString::number(expected) + "%";
+    EXPECT_EQ(Form1->Label1->text(), fitted);
+    EXPECT_EQ(Work_area->Image1->size(),
+              QSize(view_zoom::shownSide(6000, expected), view_zoom::shownSide(4000, expected)));
+
+    QTest::keyClick(Form1, Qt::Key_1, Qt::ControlModifier);
+    EXPECT_EQ(Form1->Label1->text(), "100%");
+    EXPECT_EQ(Work_area->Image1->size(), QSize(6000, 4000));
+    QTest::keyClick(Form1, Qt::Key_0, Qt::ControlModifier);
+    EXPECT_EQ(Form1->Label1->text(), fitted);
+
+    // A picture that fits keeps the zoom it meets; it opens upright (orientation 6).
+    answerOpen(QStringLiteral(MUGWARP_TEST_DATA "/formats/photo-orientation-6.jpg"));
+    Form1->Open1->trigger();
+    ASSERT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+    EXPECT_EQ(Work_area->picture().size(), QSize(32, 48));
+    EXPECT_EQ(Form1->Label1->text(), fitted);
+    // Fit in window grows a small picture for as long as the next step still fits.
+    QTest::keyClick(Form1, Qt::Key_0, Qt::ControlModifier);
+    const int grown = Form1->Label1->text().chopped(1).toInt();
+    EXPECT_GT(grown, 100);
+    EXPECT_LE(Work_area->Image1->height(), room.height());
+    const int next =
+        view_zoom::stepPercent(32, 48, Work_area->Image1->width(), grown, view_zoom::kZoomInFactor);
+    EXPECT_GT(view_zoom::shownSide(48, next), room.height());
+    EXPECT_EQ(PictureBaseName, "photo-orientation-6");
 }
