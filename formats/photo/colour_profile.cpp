@@ -32,7 +32,7 @@ struct ProfileCloser {
 using Profile = std::unique_ptr<void, ProfileCloser>;
 
 // The Little CMS pixel type a decoded row is in.
-cmsUInt32Number inputType(ProfileInput input, cmsColorSpaceSignature space) {
+cmsUInt32Number inputType(ProfileInput input, cmsUInt32Number space) {
     switch (input) {
         case ProfileInput::Cmyk:
             return TYPE_CMYK_8;
@@ -47,7 +47,7 @@ cmsUInt32Number inputType(ProfileInput input, cmsColorSpaceSignature space) {
                : TYPE_BGR_8;
 }
 
-bool matches(ProfileInput input, cmsColorSpaceSignature space) {
+bool matches(ProfileInput input, cmsUInt32Number space) {
     if (input == ProfileInput::Bgr) {
         return space == cmsSigRgbData || space == cmsSigGrayData;
     }
@@ -140,7 +140,9 @@ SrgbConversion::SrgbConversion(const QByteArray& iccProfile, ProfileInput input)
     if (!source) {
         return;
     }
-    const cmsColorSpaceSignature space = cmsGetColorSpace(source.get());
+    // A damaged profile may name any signature: kept as a number, never as the enum, which
+    // cannot hold values it does not list.
+    const auto space = static_cast<cmsUInt32Number>(cmsGetColorSpace(source.get()));
     if (!matches(input, space)) {
         return;
     }
