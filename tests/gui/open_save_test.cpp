@@ -58,13 +58,24 @@ protected:
 
 }  // namespace
 
-TEST_F(OpenSaveTest, SavesLosslesslyAsPng) {
+TEST_F(OpenSaveTest, SavesLosslesslyAsPngAndAsWebp) {
     const QImage picture = Work_area->picture();
     answerSave(folder.filePath("face.jpg"), 4);
     Form1->Save1->trigger();
     EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
     EXPECT_FALSE(QFile::exists(folder.filePath("face.jpg")));
     EXPECT_EQ(formats::readPictureFile(folder.filePath("face.png")), picture);
+
+    // The sixth type is WebP, lossless; beside it the lossy one at quality 90.
+    answerSave(folder.filePath("face.jpg"), 5);
+    Form1->Save1->trigger();
+    EXPECT_EQ(formats::readPictureFile(folder.filePath("face.webp")), picture);
+    answerSave(folder.filePath("lossy"), 6);
+    Form1->Save1->trigger();
+    const QImage lossy = formats::readPictureFile(folder.filePath("lossy.webp"));
+    EXPECT_EQ(lossy.size(), picture.size());
+    EXPECT_NE(lossy, picture);
+    EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
 }
 
 TEST_F(OpenSaveTest, AnEnhancedMetafileNamedWmfOpensByItsContent) {
