@@ -20,7 +20,7 @@
 #include "formats/format_error.h"
 #include "formats/photo/colour_profile.h"
 #include "formats/photo/exif_orientation.h"
-#include "formats/photo/picture_orientation.h"
+#include "formats/photo/photo_finish.h"
 #include "formats/picture_file.h"
 #include "formats/picture_limits.h"
 
@@ -395,10 +395,10 @@ QImage decodeJpeg(const QByteArray& data) {
     if (!done) {
         throw FormatError(failureText(state.errors, "Cannot load the JPEG picture: "));
     }
-    if (!cmyk) {
-        convertToSrgb(state.picture, state.iccProfile);
-    }
-    return orientUpright(std::move(state.picture), exifOrientation(state.exif));
+    // CMYK rows went through their profile as they were decoded.
+    const SrgbConversion conversion =
+        cmyk ? SrgbConversion() : SrgbConversion(state.iccProfile, ProfileInput::Bgr);
+    return finishPhotograph(std::move(state.picture), conversion, exifOrientation(state.exif));
 }
 
 }  // namespace formats

@@ -1,12 +1,14 @@
 #include "formats/photo/colour_profile.h"
 
+#include "formats/photo/matrix_shaper.h"
+#include "formats/photo/row_bands.h"
+
 #include <lcms2.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
-#include <system_error>
-#include <thread>
+#include <cstdlib>
+#include <optional>
 #include <vector>
 
 namespace formats {
@@ -98,9 +100,6 @@ bool isUsable(const Chromaticities& s) {
            (std::isfinite(s.gamma) && s.gamma >= 0.1 && s.gamma <= 10.0);
 }
 
-// Rows per block for the threads: enough to keep each thread busy, few enough to share out.
-constexpr int kRowsPerBlock = 64;
-
 }  // namespace
 
 struct SrgbConversion::Transform {
@@ -109,6 +108,9 @@ struct SrgbConversion::Transform {
     Transform(const Transform&) = delete;
     Transform& operator=(const Transform&) = delete;
     cmsHTRANSFORM handle;
+    // For matrix-shaper RGB profiles: the same conversion by tables, much faster on large
+    // pictures; only kept when it agrees with Little CMS's own transform.
+    std::optional<MatrixShaperToSrgb> tables;
 };
 
 SrgbConversion::SrgbConversion() = default;
@@ -117,6 +119,42 @@ SrgbConversion::SrgbConversion(SrgbConversion&&) noexcept = default;
 SrgbConversion& SrgbConversion::operator=(SrgbConversion&&) noexcept = default;
 
 namespace {
+
+// Colours spread over the cube, for checking the tables against the transform.
+std::vector<uchar> sampleColours() {
+    std::vector<uchar> colours;
+    for (int b = 0; b < 256; b += 15) {
+        for (int g = 0; g < 256; g += 15) {
+            for (int r = 0; r < 256; r += 15) {
+                colours.insert(colours.end(), {static_cast<uchar>(b), static_cast<uchar>(g),
+                                               static_cast<uchar>(r)});
+            }
+        }
+    }
+    return colours;
+}
+
+// The tables of a matrix-shaper source when they give what Little CMS gives within one level
+// (perceptual intent with black-point compensation reduces to the matrices for these
+// profiles, but a profile may hold surprises).
+std::optional<MatrixShaperToSrgb> checkedTables(void* source, cmsHTRANSFORM transform) {
+    std::optional<MatrixShaperToSrgb> tables = MatrixShaperToSrgb::from(source);
+    if (!tables) {
+        return tables;
+    }
+    const std::vector<uchar> colours = sampleColours();
+    const int count = static_cast<int>(colours.size() / 3);
+    std::vector<uchar> exact(colours.size());
+    std::vector<uchar> fast(colours.size());
+    cmsDoTransform(transform, colours.data(), exact.data(), static_cast<cmsUInt32Number>(count));
+    tables->convert(colours.data(), fast.data(), count);
+    for (size_t i = 0; i < colours.size(); ++i) {
+        if (std::abs(exact[i] - fast[i]) > 1) {
+            return std::nullopt;
+        }
+    }
+    return tables;
+}
 
 // A transform from source to sRGB in BGR order, or nullptr.
 cmsHTRANSFORM makeTransform(void* source, cmsUInt32Number type) {
@@ -148,6 +186,9 @@ SrgbConversion::SrgbConversion(const QByteArray& iccProfile, ProfileInput input)
     }
     if (cmsHTRANSFORM handle = makeTransform(source.get(), inputType(input, space))) {
         transform_ = std::make_unique<Transform>(handle);
+        if (input == ProfileInput::Bgr) {
+            transform_->tables = checkedTables(source.get(), handle);
+        }
     }
 }
 
@@ -172,53 +213,42 @@ SrgbConversion::SrgbConversion(const Chromaticities& space) {
     }
     if (cmsHTRANSFORM handle = makeTransform(source.get(), TYPE_BGR_8)) {
         transform_ = std::make_unique<Transform>(handle);
+        transform_->tables = checkedTables(source.get(), handle);
     }
 }
 
 void SrgbConversion::convertRow(const uchar* source, uchar* target, int count) const {
-    if (transform_ && count > 0) {
+    if (!transform_ || count <= 0) {
+        return;
+    }
+    if (transform_->tables) {
+        transform_->tables->convert(source, target, count);
+    } else {
         cmsDoTransform(transform_->handle, source, target, static_cast<cmsUInt32Number>(count));
     }
 }
 
+bool SrgbConversion::convertsPictures() const {
+    return transform_ && input_ == ProfileInput::Bgr;
+}
+
+void SrgbConversion::convertRows(QImage& picture, int first, int last) const {
+    const int width = picture.width();
+    for (int y = std::max(first, 0); y < std::min(last, picture.height()); ++y) {
+        // constBits() does not detach: the caller owns the picture and its rows.
+        uchar* row = const_cast<uchar*>(picture.constBits()) + y * picture.bytesPerLine();
+        convertRow(row, row, width);
+    }
+}
+
 void SrgbConversion::convertPicture(QImage& picture) const {
-    if (!transform_ || input_ != ProfileInput::Bgr || picture.isNull() ||
-        picture.format() != QImage::Format_BGR888) {
+    if (!convertsPictures() || picture.isNull() || picture.format() != QImage::Format_BGR888) {
         return;
     }
-    const int width = picture.width();
-    const int height = picture.height();
-    uchar* bits = picture.bits();  // detaches once, before the threads share the rows
-    const qsizetype stride = picture.bytesPerLine();
-    // Each call converts a block of rows at once; Little CMS copies its cache per call, so
-    // one transform serves every thread.
-    auto convertBlock = [&](int first, int last) {
-        for (int y = first; y < last; ++y) {
-            uchar* row = bits + y * stride;
-            cmsDoTransform(transform_->handle, row, row, static_cast<cmsUInt32Number>(width));
-        }
-    };
-    const int blocks = (height + kRowsPerBlock - 1) / kRowsPerBlock;
-    const int threads =
-        std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, std::max(1, blocks));
-    std::atomic<int> next{0};
-    auto work = [&] {
-        for (int block = next++; block < blocks; block = next++) {
-            convertBlock(block * kRowsPerBlock, std::min(height, (block + 1) * kRowsPerBlock));
-        }
-    };
-    std::vector<std::thread> helpers;
-    for (int i = 1; i < threads; ++i) {
-        try {
-            helpers.emplace_back(work);
-        } catch (const std::system_error&) {
-            break;  // fewer threads: this one does the rest
-        }
-    }
-    work();
-    for (std::thread& helper : helpers) {
-        helper.join();
-    }
+    picture.bits();  // detaches once, before the threads share the rows
+    // Little CMS copies its cache per call, so one transform serves every thread.
+    forEachRowBand(picture.height(),
+                   [&](int first, int last) { convertRows(picture, first, last); });
 }
 
 void convertToSrgb(QImage& picture, const QByteArray& iccProfile) {

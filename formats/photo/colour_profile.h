@@ -53,9 +53,15 @@ public:
     // Converts `count` pixels of the input layout at `source` into BGR888 pixels at `target`.
     // For Bgr input source and target may be the same row.
     void convertRow(const uchar* source, uchar* target, int count) const;
-    // Converts a Format_BGR888 picture in place, in blocks of rows spread over the machine's
-    // cores. Does nothing when the conversion is invalid or its input is not Bgr.
+    // Whether convertPicture() and convertRows() do anything: valid, with Bgr input.
+    bool convertsPictures() const;
+    // Converts a Format_BGR888 picture in place, in bands of rows spread over the machine's
+    // cores. Does nothing unless convertsPictures().
     void convertPicture(QImage& picture) const;
+    // Converts rows [first, last) of a detached Format_BGR888 picture in place, touching no
+    // other row, so that threads may convert bands of one picture side by side. Only when
+    // convertsPictures().
+    void convertRows(QImage& picture, int first, int last) const;
 
 private:
     struct Transform;

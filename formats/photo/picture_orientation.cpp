@@ -4,39 +4,14 @@
 #include <cstring>
 
 #include "formats/format_error.h"
+#include "formats/photo/row_bands.h"
 
 namespace formats {
 namespace {
 
-// Tiles of 64 x 64 pixels: one source tile and one target tile stay in the cache while their
-// pixels cross over, instead of striding a whole column of the target for every source row.
+// Columns are turned 64 at a time: within a band of rows, one tile of the source and the 64
+// target rows it lands in stay in the cache while its pixels cross over.
 constexpr int kTile = 64;
-
-// Where the source pixel (x, y) of a w x h picture lands in the upright picture.
-struct Placement {
-    int orientation;
-    int w, h;
-    void map(int x, int y, int& tx, int& ty) const {
-        switch (orientation) {
-            case 5:  // transpose
-                tx = y;
-                ty = x;
-                break;
-            case 6:  // turn a quarter clockwise
-                tx = h - 1 - y;
-                ty = x;
-                break;
-            case 7:  // transverse
-                tx = h - 1 - y;
-                ty = w - 1 - x;
-                break;
-            default:  // 8: turn a quarter anticlockwise
-                tx = y;
-                ty = w - 1 - x;
-                break;
-        }
-    }
-};
 
 void copyPixel(const uchar* from, uchar* to) {
     to[0] = from[0];
@@ -44,17 +19,16 @@ void copyPixel(const uchar* from, uchar* to) {
     to[2] = from[2];
 }
 
-// 2, 3 and 4 keep the size: rows are mirrored and/or taken in reverse order.
-QImage mirrorOrFlip(const QImage& picture, bool mirror, bool flip) {
-    QImage upright(picture.width(), picture.height(), QImage::Format_BGR888);
-    if (upright.isNull()) {
-        throw FormatError("Not enough memory to turn the picture upright.");
-    }
-    const int w = picture.width();
-    const int h = picture.height();
-    for (int y = 0; y < h; ++y) {
-        const uchar* in = picture.constScanLine(flip ? h - 1 - y : y);
-        uchar* out = upright.scanLine(y);
+// 2, 3 and 4 keep the size: rows are mirrored and/or land in reverse order.
+void mirrorOrFlipRows(const QImage& stored, uchar* target, qsizetype targetStride, int orientation,
+                      int first, int last) {
+    const int w = stored.width();
+    const int h = stored.height();
+    const bool mirror = orientation != 4;
+    const bool flip = orientation != 2;
+    for (int y = first; y < last; ++y) {
+        const uchar* in = stored.constScanLine(y);
+        uchar* out = target + (flip ? h - 1 - y : y) * targetStride;
         if (!mirror) {
             std::memcpy(out, in, static_cast<size_t>(w) * 3);
             continue;
@@ -63,43 +37,56 @@ QImage mirrorOrFlip(const QImage& picture, bool mirror, bool flip) {
             copyPixel(in + 3 * (w - 1 - x), out + 3 * x);
         }
     }
-    return upright;
 }
 
-// 5..8 swap the sides; every pixel moves from a row to a column, one tile at a time.
-QImage turn(const QImage& picture, int orientation) {
-    const int w = picture.width();
-    const int h = picture.height();
-    QImage upright(h, w, QImage::Format_BGR888);
-    if (upright.isNull()) {
-        throw FormatError("Not enough memory to turn the picture upright.");
-    }
-    const Placement placement{orientation, w, h};
-    const qsizetype targetStride = upright.bytesPerLine();
-    uchar* target = upright.bits();
-    for (int tileY = 0; tileY < h; tileY += kTile) {
-        const int endY = std::min(h, tileY + kTile);
-        for (int tileX = 0; tileX < w; tileX += kTile) {
-            const int endX = std::min(w, tileX + kTile);
-            for (int y = tileY; y < endY; ++y) {
-                const uchar* in = picture.constScanLine(y);
-                int tx = 0;
-                int ty = 0;
-                placement.map(tileX, y, tx, ty);
-                // Along a source row the target moves by one row up or down in one column.
-                const qsizetype step =
-                    (orientation == 5 || orientation == 6) ? targetStride : -targetStride;
-                uchar* out = target + ty * targetStride + 3 * tx;
-                for (int x = tileX; x < endX; ++x, out += step) {
-                    copyPixel(in + 3 * x, out);
-                }
+// 5..8 swap the sides; the pixels of a source row go down one target column:
+// 5 transpose (y, x), 6 a quarter clockwise (h-1-y, x), 7 transverse (h-1-y, w-1-x),
+// 8 a quarter anticlockwise (y, w-1-x), as (target column, target row).
+void turnRows(const QImage& stored, uchar* target, qsizetype targetStride, int orientation,
+              int first, int last) {
+    const int w = stored.width();
+    const int h = stored.height();
+    const bool fromRight = orientation == 6 || orientation == 7;  // column counts from the right
+    const bool upwards = orientation == 7 || orientation == 8;    // row counts from the bottom
+    const qsizetype step = upwards ? -targetStride : targetStride;
+    for (int tileX = 0; tileX < w; tileX += kTile) {
+        const int endX = std::min(w, tileX + kTile);
+        const int firstTargetRow = upwards ? w - 1 - tileX : tileX;
+        for (int y = first; y < last; ++y) {
+            const uchar* in = stored.constScanLine(y) + 3 * tileX;
+            const int column = fromRight ? h - 1 - y : y;
+            uchar* out = target + firstTargetRow * targetStride + 3 * column;
+            for (int x = tileX; x < endX; ++x, in += 3, out += step) {
+                copyPixel(in, out);
             }
         }
     }
-    return upright;
 }
 
 }  // namespace
+
+QImage uprightCanvas(const QImage& stored, int orientation) {
+    const bool swapped = orientation >= 5 && orientation <= 8;
+    QImage upright(swapped ? stored.height() : stored.width(),
+                   swapped ? stored.width() : stored.height(), QImage::Format_BGR888);
+    if (upright.isNull()) {
+        throw FormatError("Not enough memory to turn the picture upright.");
+    }
+    return upright;
+}
+
+void placeUpright(const QImage& stored, QImage& upright, int orientation, int first, int last) {
+    // constBits() does not detach: the caller owns `upright` and every band writes its own.
+    uchar* target = const_cast<uchar*>(upright.constBits());
+    const qsizetype stride = upright.bytesPerLine();
+    first = std::max(first, 0);
+    last = std::min(last, stored.height());
+    if (orientation >= 2 && orientation <= 4) {
+        mirrorOrFlipRows(stored, target, stride, orientation, first, last);
+    } else if (orientation >= 5 && orientation <= 8) {
+        turnRows(stored, target, stride, orientation, first, last);
+    }
+}
 
 QImage orientUpright(QImage picture, int orientation) {
     if (orientation < 2 || orientation > 8 || picture.isNull()) {
@@ -111,16 +98,12 @@ QImage orientUpright(QImage picture, int orientation) {
             throw FormatError("Not enough memory to turn the picture upright.");
         }
     }
-    switch (orientation) {
-        case 2:
-            return mirrorOrFlip(picture, true, false);
-        case 3:
-            return mirrorOrFlip(picture, true, true);
-        case 4:
-            return mirrorOrFlip(picture, false, true);
-        default:
-            return turn(picture, orientation);
-    }
+    QImage upright = uprightCanvas(picture, orientation);
+    upright.bits();  // detached before the threads share it
+    forEachRowBand(picture.height(), [&](int first, int last) {
+        placeUpright(picture, upright, orientation, first, last);
+    });
+    return upright;
 }
 
 }  // namespace formats

@@ -12,7 +12,7 @@
 #include "formats/format_error.h"
 #include "formats/photo/colour_profile.h"
 #include "formats/photo/exif_orientation.h"
-#include "formats/photo/picture_orientation.h"
+#include "formats/photo/photo_finish.h"
 #include "formats/picture_limits.h"
 #include "formats/readers/format_readers.h"
 
@@ -209,8 +209,8 @@ QImage readPng(const QByteArray& data) {
     if (!decode(source, picture, rows, description)) {
         throw FormatError(messageFor(source));
     }
-    conversionFor(description).convertPicture(picture);
-    return orientUpright(std::move(picture), exifOrientation(description.exif));
+    return finishPhotograph(std::move(picture), conversionFor(description),
+                            exifOrientation(description.exif));
 }
 
 }  // namespace formats

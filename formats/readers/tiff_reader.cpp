@@ -13,7 +13,7 @@
 
 #include "formats/format_error.h"
 #include "formats/photo/colour_profile.h"
-#include "formats/photo/picture_orientation.h"
+#include "formats/photo/photo_finish.h"
 #include "formats/picture_limits.h"
 #include "formats/readers/format_readers.h"
 
@@ -209,8 +209,9 @@ QImage readTiff(const QByteArray& data) {
         }
     }
     std::vector<uint32_t>().swap(raster);  // the turn below needs room for its own copy
-    convertToSrgb(picture, rgbProfileOf(tiff.get()));
-    return orientUpright(std::move(picture), orientation);
+    return finishPhotograph(std::move(picture),
+                            SrgbConversion(rgbProfileOf(tiff.get()), ProfileInput::Bgr),
+                            orientation);
 }
 
 }  // namespace formats

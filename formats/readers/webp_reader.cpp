@@ -13,7 +13,7 @@
 #include "formats/format_error.h"
 #include "formats/photo/colour_profile.h"
 #include "formats/photo/exif_orientation.h"
-#include "formats/photo/picture_orientation.h"
+#include "formats/photo/photo_finish.h"
 #include "formats/picture_limits.h"
 #include "formats/readers/format_readers.h"
 
@@ -165,8 +165,9 @@ QImage readWebp(const QByteArray& data) {
     QImage picture =
         animated ? decodeFirstFrame(file, static_cast<int>(width), static_cast<int>(height))
                  : decodeStill(demuxer.get(), static_cast<int>(width), static_cast<int>(height));
-    convertToSrgb(picture, chunkOf(demuxer.get(), "ICCP"));
-    return orientUpright(std::move(picture), exifOrientation(chunkOf(demuxer.get(), "EXIF")));
+    return finishPhotograph(std::move(picture),
+                            SrgbConversion(chunkOf(demuxer.get(), "ICCP"), ProfileInput::Bgr),
+                            exifOrientation(chunkOf(demuxer.get(), "EXIF")));
 }
 
 }  // namespace formats
