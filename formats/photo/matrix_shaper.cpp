@@ -95,9 +95,10 @@ const SrgbSpace& srgbSpace() {
 }
 
 uchar encoded(const SrgbSpace& space, float linear) {
-    // Out-of-gamut values clip to black or full; min and max keep the loop free of branches.
-    const float step = std::min(std::max(linear * (kEncodingSteps - 1) + 0.5f, 0.0f),
-                                static_cast<float>(kEncodingSteps - 1));
+    // Out-of-gamut values clip to black or full, and a value that is not a number (a damaged
+    // profile's curve) to black: written so that NaN fails the first test.
+    float step = linear * (kEncodingSteps - 1) + 0.5f;
+    step = step > 0.0f ? std::min(step, static_cast<float>(kEncodingSteps - 1)) : 0.0f;
     return space.encode[static_cast<size_t>(step)];
 }
 
@@ -123,7 +124,11 @@ std::optional<MatrixShaperToSrgb> MatrixShaperToSrgb::from(void* profile) {
             return std::nullopt;
         }
         for (size_t v = 0; v < 256; ++v) {
-            made.linear_[c][v] = cmsEvalToneCurveFloat(curve, static_cast<float>(v) / 255.0f);
+            const float linear = cmsEvalToneCurveFloat(curve, static_cast<float>(v) / 255.0f);
+            if (!std::isfinite(linear)) {
+                return std::nullopt;
+            }
+            made.linear_[c][v] = linear;
         }
     }
     for (int r = 0; r < 3; ++r) {
