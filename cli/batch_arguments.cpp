@@ -45,6 +45,24 @@ std::optional<int> colourFrom(const QString& text) {
     return static_cast<int>(colour::make(rgb >> 16, (rgb >> 8) & 0xff, rgb & 0xff));
 }
 
+// The place of `text` among `words`.
+std::optional<int> wordFrom(const QString& text, const std::vector<std::string>& words) {
+    for (size_t i = 0; i < words.size(); ++i) {
+        if (text.toStdString() == words[i]) {
+            return static_cast<int>(i);
+        }
+    }
+    return std::nullopt;
+}
+
+QString wordList(const std::vector<std::string>& words) {
+    QStringList list;
+    for (const std::string& word : words) {
+        list.append(QString::fromStdString(word));
+    }
+    return list.join(u", ");
+}
+
 [[noreturn]] void refuse(const QString& message) {
     throw UsageError(message.toStdString());
 }
@@ -61,6 +79,10 @@ BatchArguments parseBatchArguments(const QStringList& arguments) {
         if (word == u"--help" || word == u"-h") {
             result.helpWanted = true;
             return result;
+        }
+        if (word == u"--faces") {
+            result.listFaces = true;
+            continue;
         }
         if (word == u"--repeat") {
             if (repeatGiven) {
@@ -91,6 +113,13 @@ BatchArguments parseBatchArguments(const QStringList& arguments) {
         } else {
             words.append(word);
         }
+    }
+    if (result.listFaces) {
+        if (words.size() != 1 || repeatGiven || qualityGiven) {
+            refuse("--faces takes INPUT alone");
+        }
+        result.input = words[0];
+        return result;
     }
     if (words.size() < 2) {
         refuse("INPUT and OUTPUT are needed");
@@ -130,14 +159,18 @@ BatchArguments parseBatchArguments(const QStringList& arguments) {
     }
     for (qsizetype i = 0; i < expected; ++i) {
         const QString& word = words[3 + i];
-        const bool colour = wanted[i].kind == ArgumentKind::Colour;
-        const auto value = colour ? colourFrom(word) : integerFrom(word);
+        const ArgumentKind kind = wanted[i].kind;
+        const auto value = kind == ArgumentKind::Colour ? colourFrom(word)
+                           : kind == ArgumentKind::Word ? wordFrom(word, wanted[i].words)
+                                                        : integerFrom(word);
         if (!value) {
+            const QString expected =
+                kind == ArgumentKind::Colour ? QStringLiteral("a colour written #rrggbb")
+                : kind == ArgumentKind::Word
+                    ? QStringLiteral("one of %1").arg(wordList(wanted[i].words))
+                    : QStringLiteral("a whole number");
             refuse(QStringLiteral("%1 of %2 must be %3, not %4")
-                       .arg(QString::fromLatin1(wanted[i].name), name,
-                            colour ? QStringLiteral("a colour written #rrggbb")
-                                   : QStringLiteral("a whole number"),
-                            word));
+                       .arg(QString::fromLatin1(wanted[i].name), name, expected, word));
         }
         result.values.push_back(*value);
     }
@@ -147,6 +180,7 @@ BatchArguments parseBatchArguments(const QStringList& arguments) {
 QString usageText() {
     QString text = QStringLiteral(
         "Usage: mugwarp-batch INPUT OUTPUT [OPERATION ARGS...] [--repeat N] [--webp-quality Q]\n"
+        "       mugwarp-batch --faces INPUT\n"
         "Reads INPUT by its content, or else by its extension: BMP (.bmp .rle .dib), icons\n"
         "(.ico .cur), JPEG, GIF, PNG, TIFF (.tif .tiff .fax), EPS (its preview, or its\n"
         "PostScript drawn by Ghostscript), WMF, EMF, Targa (.tga .win .vst .vda .icb), PCX\n"
@@ -160,6 +194,8 @@ QString usageText() {
         "a PNG (.png) or a WebP (.webp: lossless, or lossy at quality Q with --webp-quality).\n"
         "Without an operation the picture is only converted. Coordinates and sizes are\n"
         "whole picture pixels; colours are written #rrggbb.\n"
+        "--faces prints each face found in INPUT: its box (left top width height), then its\n"
+        "68 landmarks as x,y pairs, a line per face; it writes nothing.\n"
         "Exit status: 0 done; 1 failed, with a one-line message and no OUTPUT written;\n"
         "2 bad arguments, with this text.\n"
         "Operations:\n");
@@ -181,6 +217,16 @@ QString usageText() {
         }
         text += line.leftJustified(kSynopsisWidth) + u' ' + QString::fromLatin1(operation.summary) +
                 u'\n';
+    }
+    // The words an operation takes are listed after the table.
+    for (const OperationInfo& operation : operationTable()) {
+        for (const Argument& argument : operation.arguments) {
+            if (argument.kind == ArgumentKind::Word) {
+                text += QStringLiteral("%1 of %2: %3\n")
+                            .arg(QString::fromLatin1(argument.name),
+                                 QString::fromLatin1(operation.name), wordList(argument.words));
+            }
+        }
     }
     return text;
 }

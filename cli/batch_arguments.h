@@ -26,6 +26,7 @@ struct BatchArguments {
     int repeat = 1;
     int webpQuality = 0;  // 0: a .webp OUTPUT is lossless
     bool helpWanted = false;
+    bool listFaces = false;  // --faces: print the faces of INPUT, write nothing
 };
 
 // Parses the arguments after the program name. Throws UsageError.

@@ -10,6 +10,9 @@
 #include "effects/twirl.h"
 #include "effects/wave.h"
 #include "effects/zone_crop.h"
+#include "face/face_adjustments.h"
+#include "face/face_change.h"
+#include "face/face_finder.h"
 #include "formats/picture_limits.h"
 
 namespace batch {
@@ -151,6 +154,44 @@ void applyResize(QImage& picture, std::span<const int> values) {
     picture = effects::resizePicture(picture, width, height);
 }
 
+// The feature sliders' words, in the order of the adjustment table (caricature left out: it is
+// an operation of its own).
+std::vector<std::string> faceSliderWords() {
+    std::vector<std::string> words;
+    for (const face::AdjustmentInfo& info : face::adjustmentTable()) {
+        if (info.id != face::Adjustment::Caricature) {
+            words.emplace_back(info.word);
+        }
+    }
+    return words;
+}
+
+// Every face of the picture changed by one adjustment, through the page's own functions.
+void changeEveryFace(QImage& picture, face::Adjustment adjustment, int value) {
+    const face::AdjustmentInfo& info = face::adjustmentTable()[static_cast<size_t>(adjustment)];
+    if (value < info.minimum || value > info.maximum) {
+        throw OperationError(std::string(info.word) + " must be from " +
+                             std::to_string(info.minimum) + " to " + std::to_string(info.maximum) +
+                             ", not " + std::to_string(value));
+    }
+    const std::vector<face::FoundFace> faces = face::findFaces(picture);
+    if (faces.empty()) {
+        throw OperationError("no face was found in the picture");
+    }
+    face::FaceSettings settings;
+    settings[adjustment] = value;
+    picture = face::changeFaces(picture, faces, settings).picture;
+}
+
+void applyCaricature(QImage& picture, std::span<const int> values) {
+    changeEveryFace(picture, face::Adjustment::Caricature, values[0]);
+}
+
+void applyFaceSlider(QImage& picture, std::span<const int> values) {
+    // The slider words skip the caricature, which comes first in the adjustment table.
+    changeEveryFace(picture, static_cast<face::Adjustment>(values[0] + 1), values[1]);
+}
+
 }  // namespace
 
 const std::vector<OperationInfo>& operationTable() {
@@ -217,6 +258,14 @@ const std::vector<OperationInfo>& operationTable() {
          {"WIDTH", "HEIGHT"},
          "resample to WIDTH x HEIGHT pixels, at most 30000 a side and 120 M in all",
          applyResize},
+        {"caricature",
+         {"AMOUNT"},
+         "exaggerate every face's differences from the average face by AMOUNT % (-100..300)",
+         applyCaricature},
+        {"face",
+         {{"SLIDER", ArgumentKind::Word, faceSliderWords()}, "VALUE"},
+         "move one feature of every face by VALUE (-100..100); SLIDER as listed below",
+         applyFaceSlider},
     };
     return table;
 }

@@ -18,15 +18,18 @@ struct OperationError : std::runtime_error {
 enum class ArgumentKind {
     Integer,  // a whole decimal number
     Colour,   // #rrggbb in hexadecimal, either case; its value is the colour value
+    Word,     // one of a list of words; its value is the word's place in the list
 };
 
 struct Argument {
     // Not explicit: a plain name in the table stands for an integer argument.
-    Argument(const char* name, ArgumentKind kind = ArgumentKind::Integer)
-        : name(name), kind(kind) {}
+    Argument(const char* name, ArgumentKind kind = ArgumentKind::Integer,
+             std::vector<std::string> words = {})
+        : name(name), kind(kind), words(std::move(words)) {}
 
     const char* name;  // for the usage text
     ArgumentKind kind;
+    std::vector<std::string> words;  // for ArgumentKind::Word
 };
 
 struct OperationInfo {

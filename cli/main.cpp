@@ -8,6 +8,7 @@
 #include <exception>
 
 #include "cli/batch_arguments.h"
+#include "face/face_finder.h"
 #include "formats/format_registrations.h"
 #include "formats/picture_file.h"
 
@@ -17,7 +18,31 @@ void printLine(std::FILE* stream, const QString& text) {
     std::fprintf(stream, "%s\n", text.toLocal8Bit().constData());
 }
 
+// Each face as a line: its box (left top width height), then its 68 landmarks as x,y.
+void listFaces(const QString& input) {
+    const QImage picture = formats::readPictureFile(input);
+    const std::vector<face::FoundFace> faces = face::findFaces(picture);
+    if (faces.empty()) {
+        throw std::runtime_error("no face was found in " + input.toStdString());
+    }
+    for (const face::FoundFace& found : faces) {
+        QString line = QStringLiteral("%1 %2 %3 %4")
+                           .arg(qRound(found.box.left()))
+                           .arg(qRound(found.box.top()))
+                           .arg(qRound(found.box.width()))
+                           .arg(qRound(found.box.height()));
+        for (const QPointF& point : found.points) {
+            line += QStringLiteral(" %1,%2").arg(point.x(), 0, 'f', 1).arg(point.y(), 0, 'f', 1);
+        }
+        printLine(stdout, line);
+    }
+}
+
 void run(const batch::BatchArguments& arguments) {
+    if (arguments.listFaces) {
+        listFaces(arguments.input);
+        return;
+    }
     QImage picture = formats::readPictureFile(arguments.input);
     if (arguments.operation != nullptr) {
         for (int i = 0; i < arguments.repeat; ++i) {

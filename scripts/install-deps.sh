@@ -7,6 +7,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libjpeg-dev libgif-dev libpng-dev libtiff-dev zlib1g-dev
   libexif-dev liblcms2-dev libwebp-dev libheif-dev libjxl-dev
+  libdlib-dev libdlib-data
   libgtest-dev libbenchmark-dev
   xvfb xauth desktop-file-utils
   xdg-utils poppler-utils ghostscript

@@ -181,4 +181,21 @@ TEST(BatchArguments, UsageListsEveryOperationWithItsArguments) {
     }
 }
 
+TEST(BatchArguments, FaceSlidersAreWordsAndFacesListsOnly) {
+    const auto smile = parseBatchArguments(split("a.jpg b.png face smile -40"));
+    ASSERT_NE(smile.operation, nullptr);
+    const auto& words = smile.operation->arguments[0].words;
+    ASSERT_EQ(words.size(), 16u);
+    EXPECT_EQ(words[static_cast<size_t>(smile.values[0])], "smile");
+    EXPECT_EQ(smile.values[1], -40);
+    EXPECT_THROW(parseBatchArguments(split("a.jpg b.png face grin 10")), UsageError);
+    EXPECT_EQ(parseBatchArguments(split("a.jpg b.png caricature 60")).values,
+              (std::vector<int>{60}));
+
+    const auto faces = parseBatchArguments(split("--faces in.jpg"));
+    EXPECT_TRUE(faces.listFaces);
+    EXPECT_EQ(faces.input, "in.jpg");
+    EXPECT_THROW(parseBatchArguments(split("--faces in.jpg out.png")), UsageError);
+}
+
 }  // namespace

@@ -321,4 +321,38 @@ TEST_F(BatchRun, StretchRefusalSaysWhatFailed) {
     EXPECT_TRUE(result.errors.contains("no source")) << result.errors.toStdString();
 }
 
+// The face operations on the example photograph, and on a picture without a face.
+TEST_F(BatchRun, FindsAndChangesFaces) {
+    if (!QFile::exists(QStringLiteral("/usr/share/dlib/shape_predictor_68_face_landmarks.dat"))) {
+        GTEST_SKIP() << "the landmark model (libdlib-data) is not installed";
+    }
+    const QString example = QStringLiteral(MUGWARP_EXAMPLE_PICTURE);
+    QProcess list;
+    list.start(QStringLiteral(MUGWARP_BATCH_PROGRAM), {"--faces", example});
+    ASSERT_TRUE(list.waitForFinished(60000));
+    EXPECT_EQ(list.exitCode(), 0);
+    const QStringList lines =
+        QString::fromLocal8Bit(list.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_EQ(lines[0].split(u' ').size(), 4 + 68);
+
+    const QString caricature = path("caricature.png");
+    ASSERT_EQ(run({example, caricature, "caricature", "60"}).exitCode, 0);
+    const QImage original = formats::readPictureFile(example);
+    const QImage changed = formats::readPictureFile(caricature);
+    ASSERT_EQ(changed.size(), original.size());
+    EXPECT_NE(changed, original);
+    // The corners lie far outside the face's ring: untouched.
+    EXPECT_EQ(changed.copy(0, 0, 20, 20), original.copy(0, 0, 20, 20));
+    EXPECT_EQ(run({example, path("smile.png"), "face", "smile", "50"}).exitCode, 0);
+    EXPECT_EQ(run({example, path("x.png"), "face", "grin", "50"}).exitCode, 2);
+    EXPECT_EQ(run({example, path("x.png"), "caricature", "400"}).exitCode, 1);
+
+    // No face: exit 1, a message that says so, no output.
+    const Outcome none = run({input, path("none.png"), "caricature", "60"});
+    EXPECT_EQ(none.exitCode, 1);
+    EXPECT_TRUE(none.errors.contains("no face")) << none.errors.toStdString();
+    EXPECT_FALSE(QFile::exists(path("none.png")));
+}
+
 }  // namespace

@@ -1,0 +1,1065 @@
+#include "face/face_warp.h"
+
+#include <algorithm>
+#include <atomic>
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <numbers>
+#include <system_error>
+#include <thread>
+
+#include "effects/raster.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#define MUGWARP_FACE_AVX2 1
+#endif
+
+namespace face {
+
+namespace {
+
+// Runs work(first, last) over [0, count) in bands of `band`, on the machine's cores (the
+// calling thread among them).
+template <class Work>
+void inBands(int count, int band, const Work& work) {
+    const int bands = (count + band - 1) / band;
+    if (bands <= 0) {
+        return;
+    }
+    const int cores = static_cast<int>(std::thread::hardware_concurrency());
+    const int threads = std::clamp(cores, 1, std::min(bands, 8));
+    std::atomic<int> next{0};
+    auto run = [&] {
+        for (int b = next++; b < bands; b = next++) {
+            work(b * band, std::min(count, (b + 1) * band));
+        }
+    };
+    std::vector<std::thread> helpers;
+    for (int i = 1; i < threads; ++i) {
+        try {
+            helpers.emplace_back(run);
+        } catch (const std::system_error&) {
+            break;  // fewer threads: this one does the rest
+        }
+    }
+    run();
+    for (std::thread& helper : helpers) {
+        helper.join();
+    }
+}
+
+// Eight floats handled as one (a 256-bit vector where the processor has them, a pair of
+// 128-bit ones otherwise), and their bits.
+typedef float Lanes __attribute__((vector_size(32)));
+typedef uint32_t LaneBits __attribute__((vector_size(32)));
+
+// The natural logarithm of positive finite numbers, on the bits alone and without branches,
+// for one double (to about 1e-12) or for Lanes of floats (to about 1e-7): v = 2^k z with z in
+// [sqrt(1/2), sqrt(2)), and ln z = 2 atanh(s), s = (z - 1) / (z + 1), by its series.
+template <class Real, class Bits>
+[[gnu::always_inline]] inline void quickLog(const Real& v, Real& result) {
+    constexpr bool single = sizeof(Real) == sizeof(Lanes);
+    constexpr int kMantissa = single ? 23 : 52;
+    constexpr uint64_t kBias = single ? 128 : 1024;
+    constexpr uint64_t kHalfRoot = single ? 0x3f3504f3 : 0x3fe6a09e667f3bcdULL;  // sqrt(1/2)
+    constexpr uint64_t kTopBits = single ? 0xff800000 : 0xfff0000000000000ULL;
+    constexpr uint64_t kMagic = single ? 0x4b000000 : 0x4330000000000000ULL;  // 2^mantissa
+    // memcpy rather than std::bit_cast, which would return a vector by value.
+    const auto reinterpret = [](const auto& from, auto& to) { std::memcpy(&to, &from, sizeof to); };
+    Bits bits;
+    reinterpret(v, bits);
+    const Bits offset = bits - kHalfRoot;
+    // k + bias in the low bits of a number of exponent `mantissa` gives k exactly.
+    const Bits biased = ((offset + (kBias << kMantissa)) >> kMantissa) | kMagic;
+    Real k, z;
+    reinterpret(biased, k);
+    k -= static_cast<double>(uint64_t{1} << kMantissa) + kBias;
+    const Bits mantissa = bits - (offset & kTopBits);
+    reinterpret(mantissa, z);
+    const Real s = (z - 1) / (z + 1);
+    const Real s2 = s * s;
+    constexpr double c3 = 1 / 3.0, c5 = 1 / 5.0, c7 = 1 / 7.0, c9 = 1 / 9.0, c11 = 1 / 11.0,
+                     c13 = 1 / 13.0;
+    Real series;
+    if constexpr (single) {
+        series = 1 + s2 * (float(c3) + s2 * (float(c5) + s2 * (float(c7) + s2 * float(c9))));
+        result = k * float(std::numbers::ln2) + 2 * s * series;
+    } else {
+        series = 1 + s2 * (c3 + s2 * (c5 + s2 * (c7 + s2 * (c9 + s2 * (c11 + s2 * c13)))));
+        result = k * std::numbers::ln2 + 2 * s * series;
+    }
+}
+
+// The thin-plate kernel of a squared distance, r² ln r² (0 at 0; the tiny addend keeps the
+// logarithm's argument normal there).
+template <class Real, class Bits>
+[[gnu::always_inline]] inline void kernel(const Real& r2, Real& result) {
+    constexpr float kTiny = sizeof(Real) == sizeof(Lanes) ? 1e-30f : 0;
+    Real log;
+    if constexpr (sizeof(Real) == sizeof(Lanes)) {
+        quickLog<Real, Bits>(r2 + kTiny, log);
+    } else {
+        quickLog<Real, Bits>(r2 + 1e-300, log);
+    }
+    result = r2 * log;
+}
+
+double kernel(double r2) {
+    double result;
+    kernel<double, uint64_t>(r2, result);
+    return result;
+}
+
+// One point of the map: the output position `at` reads the picture at at + shift.
+struct Centre {
+    QPointF at;
+    QPointF shift;
+};
+
+// The thin-plate spline through the centres, in coordinates centred on them and scaled to
+// unit spread for a well-conditioned system; its values are displacements in pixels.
+class Spline {
+public:
+    explicit Spline(const std::vector<Centre>& centres);
+
+    // The displacements at `count` points (count <= kBatch) of picture coordinates x, y.
+    static constexpr int kBatch = 8;
+    void evaluate(const double* x, const double* y, int count, double* dx, double* dy) const;
+
+private:
+    struct Terms {
+        const float *cx, *cy, *wx, *wy;
+        size_t count;
+    };
+    static void sumKernels(const Terms& terms, const float* px, const float* py, float* sx,
+                           float* sy);
+#if defined(__x86_64__) && defined(__GNUC__)
+    [[gnu::target("avx2")]] static void sumKernelsWide(const Terms& terms, const float* px,
+                                                       const float* py, float* sx, float* sy);
+#endif
+
+    double originX_ = 0, originY_ = 0, scale_ = 1;
+    std::vector<double> cx_, cy_;             // the centres
+    std::vector<float> fx_, fy_, fwx_, fwy_;  // the same and their weights, for the sums
+    double affineX_[3] = {0, 0, 0}, affineY_[3] = {0, 0, 0};
+    bool wide_ = false;  // the processor has 256-bit vectors
+};
+
+Spline::Spline(const std::vector<Centre>& centres) {
+#if defined(__x86_64__) && defined(__GNUC__)
+    wide_ = __builtin_cpu_supports("avx2");
+#endif
+    const size_t n = centres.size();
+    if (n == 0) {
+        return;
+    }
+    for (const Centre& c : centres) {
+        originX_ += c.at.x();
+        originY_ += c.at.y();
+    }
+    originX_ /= static_cast<double>(n);
+    originY_ /= static_cast<double>(n);
+    double spread = 0;
+    for (const Centre& c : centres) {
+        spread += std::pow(c.at.x() - originX_, 2) + std::pow(c.at.y() - originY_, 2);
+    }
+    spread = std::sqrt(spread / static_cast<double>(n));
+    scale_ = spread > 0 ? 1 / spread : 1;
+    for (const Centre& c : centres) {
+        cx_.push_back((c.at.x() - originX_) * scale_);
+        cy_.push_back((c.at.y() - originY_) * scale_);
+    }
+
+    // [K P; P^T 0] [w; a] = [v; 0], solved for both coordinates by Gaussian elimination with
+    // partial pivoting. The system is symmetric but indefinite.
+    const size_t m = n + 3;
+    std::vector<double> system(m * (m + 2), 0.0);
+    const auto at = [&](size_t row, size_t column) -> double& {
+        return system[row * (m + 2) + column];
+    };
+    for (size_t i = 0; i < n; ++i) {
+        for (size_t j = 0; j < n; ++j) {
+            const double dx = cx_[i] - cx_[j], dy = cy_[i] - cy_[j];
+            at(i, j) = kernel(dx * dx + dy * dy);
+        }
+        const double polynomial[3] = {1, cx_[i], cy_[i]};
+        for (size_t k = 0; k < 3; ++k) {
+            at(i, n + k) = polynomial[k];
+            at(n + k, i) = polynomial[k];
+        }
+        at(i, m) = centres[i].shift.x();
+        at(i, m + 1) = centres[i].shift.y();
+    }
+    for (size_t column = 0; column < m; ++column) {
+        size_t pivot = column;
+        for (size_t row = column + 1; row < m; ++row) {
+            if (std::abs(at(row, column)) > std::abs(at(pivot, column))) {
+                pivot = row;
+            }
+        }
+        if (at(pivot, column) == 0) {
+            continue;  // a singular system (collinear centres): that unknown stays 0
+        }
+        if (pivot != column) {
+            for (size_t k = column; k < m + 2; ++k) {
+                std::swap(at(pivot, k), at(column, k));
+            }
+        }
+        for (size_t row = column + 1; row < m; ++row) {
+            const double f = at(row, column) / at(column, column);
+            if (f != 0) {
+                for (size_t k = column; k < m + 2; ++k) {
+                    at(row, k) -= f * at(column, k);
+                }
+            }
+        }
+    }
+    std::vector<double> solution(2 * m, 0.0);
+    for (size_t row = m; row-- > 0;) {
+        if (at(row, row) == 0) {
+            continue;
+        }
+        for (size_t r = 0; r < 2; ++r) {
+            double sum = at(row, m + r);
+            for (size_t k = row + 1; k < m; ++k) {
+                sum -= at(row, k) * solution[r * m + k];
+            }
+            solution[r * m + row] = sum / at(row, row);
+        }
+    }
+    for (size_t k = 0; k < n; ++k) {
+        fx_.push_back(static_cast<float>(cx_[k]));
+        fy_.push_back(static_cast<float>(cy_[k]));
+        fwx_.push_back(static_cast<float>(solution[k]));
+        fwy_.push_back(static_cast<float>(solution[m + k]));
+    }
+    for (size_t k = 0; k < 3; ++k) {
+        affineX_[k] = solution[n + k];
+        affineY_[k] = solution[m + n + k];
+    }
+}
+
+// The kernel sums of one batch of eight points, in single precision: the spline's terms are
+// of the order of the face's moves, so their rounding stays far below a thousandth of a
+// pixel. The same operations lane by lane whatever the vector width, so both variants give
+// the same bits.
+[[gnu::always_inline]] inline void sumBatch(const float* cx, const float* cy, const float* wx,
+                                            const float* wy, size_t count, const float* px,
+                                            const float* py, float* sx, float* sy) {
+    Lanes x, y, sumX{}, sumY{};
+    std::memcpy(&x, px, sizeof x);
+    std::memcpy(&y, py, sizeof y);
+    for (size_t k = 0; k < count; ++k) {
+        const Lanes ex = x - cx[k], ey = y - cy[k];
+        Lanes u;
+        kernel<Lanes, LaneBits>(ex * ex + ey * ey, u);
+        sumX += wx[k] * u;
+        sumY += wy[k] * u;
+    }
+    std::memcpy(sx, &sumX, sizeof sumX);
+    std::memcpy(sy, &sumY, sizeof sumY);
+}
+
+void Spline::sumKernels(const Terms& t, const float* px, const float* py, float* sx, float* sy) {
+    sumBatch(t.cx, t.cy, t.wx, t.wy, t.count, px, py, sx, sy);
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+void Spline::sumKernelsWide(const Terms& t, const float* px, const float* py, float* sx,
+                            float* sy) {
+    sumBatch(t.cx, t.cy, t.wx, t.wy, t.count, px, py, sx, sy);
+}
+#endif
+
+void Spline::evaluate(const double* x, const double* y, int count, double* dx, double* dy) const {
+    float px[kBatch], py[kBatch], sx[kBatch], sy[kBatch];
+    for (int l = 0; l < kBatch; ++l) {
+        const int i = std::min(l, count - 1);
+        px[l] = static_cast<float>((x[i] - originX_) * scale_);
+        py[l] = static_cast<float>((y[i] - originY_) * scale_);
+    }
+    const Terms terms{fx_.data(), fy_.data(), fwx_.data(), fwy_.data(), fx_.size()};
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (wide_) {
+        sumKernelsWide(terms, px, py, sx, sy);
+    } else {
+        sumKernels(terms, px, py, sx, sy);
+    }
+#else
+    sumKernels(terms, px, py, sx, sy);
+#endif
+    for (int l = 0; l < count; ++l) {
+        const double nx = (x[l] - originX_) * scale_, ny = (y[l] - originY_) * scale_;
+        dx[l] = affineX_[0] + affineX_[1] * nx + affineX_[2] * ny + sx[l];
+        dy[l] = affineY_[0] + affineY_[1] * nx + affineY_[2] * ny + sy[l];
+    }
+}
+
+// A face's ring: the warp fades from full inside `inner` to nothing at `outer`, whose sides
+// lie on grid lines so that the cells outside it have still corners only.
+struct Ring {
+    QRectF inner;
+    QRect outer;  // in picture pixels, sides on multiples of the grid step
+};
+
+double smoothStep(double t) {
+    return t * t * (3 - 2 * t);
+}
+
+// 1 on [innerLow, innerHigh], 0 outside (outerLow, outerHigh), smooth in between.
+double fade(double v, double outerLow, double innerLow, double innerHigh, double outerHigh) {
+    if (v <= outerLow || v >= outerHigh) {
+        return 0;
+    }
+    if (v < innerLow) {
+        return smoothStep((v - outerLow) / (innerLow - outerLow));
+    }
+    if (v > innerHigh) {
+        return smoothStep((outerHigh - v) / (outerHigh - innerHigh));
+    }
+    return 1;
+}
+
+double weightAt(const std::vector<Ring>& rings, double x, double y) {
+    double weight = 0;
+    for (const Ring& ring : rings) {
+        const QRect& o = ring.outer;
+        const double w = fade(x, o.left(), ring.inner.left(), ring.inner.right(), o.right()) *
+                         fade(y, o.top(), ring.inner.top(), ring.inner.bottom(), o.bottom());
+        weight = std::max(weight, w);
+    }
+    return weight;
+}
+
+// Exact comparison (QPointF's == allows for rounding).
+bool differ(QPointF a, QPointF b) {
+    return a.x() != b.x() || a.y() != b.y();
+}
+
+bool moves(const FaceMove& move) {
+    for (int i = 0; i < kLandmarkCount; ++i) {
+        if (differ(move.from[i], move.to[i])) {
+            return true;
+        }
+    }
+    return std::any_of(move.extra.begin(), move.extra.end(),
+                       [](const auto& pair) { return differ(pair.first, pair.second); });
+}
+
+// The box and every point of the move, before and after.
+QRectF coreOf(const FaceMove& move) {
+    double left = move.box.left(), right = move.box.right();
+    double top = move.box.top(), bottom = move.box.bottom();
+    if (move.box.isEmpty()) {
+        left = top = std::numeric_limits<double>::infinity();
+        right = bottom = -left;
+    }
+    const auto include = [&](QPointF p) {
+        left = std::min(left, p.x());
+        right = std::max(right, p.x());
+        top = std::min(top, p.y());
+        bottom = std::max(bottom, p.y());
+    };
+    for (int i = 0; i < kLandmarkCount; ++i) {
+        include(move.from[i]);
+        include(move.to[i]);
+    }
+    for (const auto& [from, to] : move.extra) {
+        include(from);
+        include(to);
+    }
+    return QRectF(QPointF(left, top), QPointF(right, bottom));
+}
+
+// The ring is this many times the face's core about its centre; the fade starts just
+// outside the core.
+constexpr double kRingScale = 1.6;
+constexpr double kInnerMargin = 0.05;
+
+// Grid spacing for a face of the given size: interpolating the spline bilinearly errs by
+// about h² times its curvature, which falls as 1 / size, so h grows with the root of the size.
+int gridStepFor(double size) {
+    const double wanted = std::clamp(0.45 * std::sqrt(std::max(size, 1.0)), 2.0, 32.0);
+    return static_cast<int>(std::bit_floor(static_cast<unsigned>(wanted)));
+}
+
+int floorTo(double v, int step) {
+    return static_cast<int>(std::floor(v / step)) * step;
+}
+int ceilTo(double v, int step) {
+    return static_cast<int>(std::ceil(v / step)) * step;
+}
+
+bool insideAny(const std::vector<Ring>& rings, QPointF p, size_t except) {
+    for (size_t i = 0; i < rings.size(); ++i) {
+        if (i != except && rings[i].inner.contains(p)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Node values along a node row interpolated to the fraction v towards the next row, the
+// first step of the bilinear blend (sourceOf and the pixel loops share it).
+inline QPointF blendRows(QPointF upper, QPointF lower, double v) {
+    return {upper.x() + (lower.x() - upper.x()) * v, upper.y() + (lower.y() - upper.y()) * v};
+}
+inline QPointF blendColumns(QPointF left, QPointF right, double u) {
+    return {left.x() + (right.x() - left.x()) * u, left.y() + (right.y() - left.y()) * u};
+}
+inline bool still(QPointF d) {
+    return d.x() == 0 && d.y() == 0;
+}
+
+inline void copyPixel(uchar* to, const uchar* from) {
+    to[0] = from[0];
+    to[1] = from[1];
+    to[2] = from[2];
+}
+
+// Writes the program's bilinear sample at (x, y) to the pixel `to`: the result of
+// effects::detail::sample, quicker. The blend is done once in single precision on four
+// lanes; it lies within 2e-4 of the exact blend (8 roundings of at most 2^-24 relative each,
+// on values up to 255), so where it is more than 1e-3 away from a half-integer both round
+// alike. Near such a tie the pixel goes through the exact sampler.
+[[gnu::always_inline]] inline void samplePixel(uchar* to, double x, double y,
+                                               const effects::detail::Raster& source) {
+#if defined(__SSE2__)
+    if (source.width >= 2 && source.height >= 2) [[likely]] {
+        double cx = x, cy = y;
+        int left, top;
+        const uchar* tl = effects::detail::clampPosition(cx, cy, source, left, top);
+        const double truncX = left, truncY = top;
+        const __m128 lw = _mm_set1_ps(static_cast<float>(truncX + 1 - cx));
+        const __m128 rw = _mm_set1_ps(static_cast<float>(cx - truncX));
+        const __m128 tw = _mm_set1_ps(static_cast<float>(truncY + 1 - cy));
+        const __m128 bw = _mm_set1_ps(static_cast<float>(cy - truncY));
+        const __m128i zero = _mm_setzero_si128();
+        // Two neighbours of one row as the lanes blue, green, red (and one to ignore). Eight
+        // bytes are read at once where the row has them.
+        const bool wide = left + 3 <= source.width;
+        const auto pair = [&](const uchar* p, __m128& first, __m128& second) {
+            __m128i raw;
+            if (wide) [[likely]] {
+                raw = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+            } else {
+                uint64_t bytes = 0;
+                std::memcpy(&bytes, p, 6);
+                raw = _mm_cvtsi32_si128(static_cast<int>(bytes));
+                raw = _mm_unpacklo_epi32(raw, _mm_cvtsi32_si128(static_cast<int>(bytes >> 32)));
+            }
+            const __m128i words = _mm_unpacklo_epi8(raw, zero);
+            first = _mm_cvtepi32_ps(_mm_unpacklo_epi16(words, zero));
+            second = _mm_cvtepi32_ps(_mm_unpacklo_epi16(_mm_srli_si128(words, 6), zero));
+        };
+        __m128 topLeft, topRight, bottomLeft, bottomRight;
+        pair(tl, topLeft, topRight);
+        pair(tl + source.stride, bottomLeft, bottomRight);
+        const __m128 leftColumn = _mm_add_ps(_mm_mul_ps(topLeft, tw), _mm_mul_ps(bottomLeft, bw));
+        const __m128 rightColumn =
+            _mm_add_ps(_mm_mul_ps(topRight, tw), _mm_mul_ps(bottomRight, bw));
+        const __m128 blend = _mm_add_ps(_mm_mul_ps(leftColumn, lw), _mm_mul_ps(rightColumn, rw));
+        const __m128i nearest = _mm_cvttps_epi32(_mm_add_ps(blend, _mm_set1_ps(0.5f)));
+        const __m128 off = _mm_sub_ps(blend, _mm_cvtepi32_ps(nearest));
+        const __m128 distance = _mm_andnot_ps(_mm_set1_ps(-0.0f), off);
+        if ((_mm_movemask_ps(_mm_cmplt_ps(distance, _mm_set1_ps(0.5f - 1e-3f))) & 7) == 7) {
+            const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(nearest, zero), zero);
+            const uint32_t value = static_cast<uint32_t>(_mm_cvtsi128_si32(bytes));
+            std::memcpy(to, &value, 3);
+            return;
+        }
+    }
+#endif
+    effects::detail::storeColour(to, effects::detail::sample(x, y, source));
+}
+
+bool wideSampling() {
+#if defined(MUGWARP_FACE_AVX2)
+    return __builtin_cpu_supports("avx2");
+#else
+    return false;
+#endif
+}
+
+#if defined(MUGWARP_FACE_AVX2)
+// One channel (the byte at `Shift`) of eight pixels blended from their four neighbours, rounded
+// and moved back to its byte; `near` gains the lanes within 1e-3 of a rounding tie.
+template <int Shift>
+[[gnu::target("avx2"), gnu::always_inline]] inline __m256i blendChannel(
+    __m256i topLeft, __m256i topRight, __m256i bottomLeft, __m256i bottomRight, __m256 wx,
+    __m256 wy, __m256& near) {
+    const __m256i low = _mm256_set1_epi32(0xff);
+    const __m256 tl = _mm256_cvtepi32_ps(_mm256_and_si256(_mm256_srli_epi32(topLeft, Shift), low));
+    const __m256 tr = _mm256_cvtepi32_ps(_mm256_and_si256(_mm256_srli_epi32(topRight, Shift), low));
+    const __m256 bl =
+        _mm256_cvtepi32_ps(_mm256_and_si256(_mm256_srli_epi32(bottomLeft, Shift), low));
+    const __m256 br =
+        _mm256_cvtepi32_ps(_mm256_and_si256(_mm256_srli_epi32(bottomRight, Shift), low));
+    const __m256 upper = _mm256_add_ps(tl, _mm256_mul_ps(_mm256_sub_ps(tr, tl), wx));
+    const __m256 lower = _mm256_add_ps(bl, _mm256_mul_ps(_mm256_sub_ps(br, bl), wx));
+    const __m256 blend = _mm256_add_ps(upper, _mm256_mul_ps(_mm256_sub_ps(lower, upper), wy));
+    const __m256i nearest = _mm256_cvttps_epi32(_mm256_add_ps(blend, _mm256_set1_ps(0.5f)));
+    const __m256 off = _mm256_and_ps(_mm256_sub_ps(blend, _mm256_cvtepi32_ps(nearest)),
+                                     _mm256_castsi256_ps(_mm256_set1_epi32(0x7fffffff)));
+    near = _mm256_or_ps(near, _mm256_cmp_ps(off, _mm256_set1_ps(0.5f - 1e-3f), _CMP_NLT_UQ));
+    return _mm256_slli_epi32(nearest, Shift);
+}
+
+// samplePixel for eight pixels at a time on 256-bit vectors: the sampler's clamping on four
+// doubles at once, the four neighbours gathered, each channel blended in single precision
+// (within 1e-4 of the exact blend: as lerps, at most 9 roundings of 2^-17 each on values
+// below 256), and the pixels near a rounding tie done again one by one. Handles whole groups
+// of eight and returns how many pixels it did.
+[[gnu::target("avx2")]] int sampleRunWide(uchar* to, const double* sx, const double* sy, int count,
+                                          const effects::detail::Raster& source) {
+    const __m256d zero = _mm256_setzero_pd();
+    const __m256d lastX = _mm256_set1_pd(source.width - 2);
+    const __m256d lastY = _mm256_set1_pd(source.height - 2);
+    const __m256d endY = _mm256_set1_pd(source.height - 1);
+    const __m256i stride = _mm256_set1_epi32(static_cast<int>(source.stride));
+    const int* base = reinterpret_cast<const int*>(source.bits);
+    // Packs the low three bytes of each 32-bit lane: four pixels into twelve bytes per half.
+    const __m256i pack = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1, 0,
+                                          1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+    int k = 0;
+    for (; k + 8 <= count; k += 8) {
+        __m128i lefts[2], tops[2];
+        __m128 fx[2], fy[2];
+        for (int h = 0; h < 2; ++h) {
+            const __m256d x = _mm256_loadu_pd(sx + k + 4 * h);
+            const __m256d yy = _mm256_loadu_pd(sy + k + 4 * h);
+            // y >= H - 1 (or NaN) becomes H - 2, y < 0 becomes 0; x < 0 (or NaN) becomes 0,
+            // x > W - 2 becomes W - 2.
+            __m256d cy = _mm256_blendv_pd(lastY, yy, _mm256_cmp_pd(yy, endY, _CMP_LT_OQ));
+            cy = _mm256_max_pd(cy, zero);
+            const __m256d cx = _mm256_min_pd(_mm256_max_pd(x, zero), lastX);
+            lefts[h] = _mm256_cvttpd_epi32(cx);
+            tops[h] = _mm256_cvttpd_epi32(cy);
+            fx[h] = _mm256_cvtpd_ps(_mm256_sub_pd(cx, _mm256_cvtepi32_pd(lefts[h])));
+            fy[h] = _mm256_cvtpd_ps(_mm256_sub_pd(cy, _mm256_cvtepi32_pd(tops[h])));
+        }
+        const __m256i left = _mm256_set_m128i(lefts[1], lefts[0]);
+        const __m256i top = _mm256_set_m128i(tops[1], tops[0]);
+        const __m256 wx = _mm256_set_m128(fx[1], fx[0]);
+        const __m256 wy = _mm256_set_m128(fy[1], fy[0]);
+        const __m256i offset = _mm256_add_epi32(
+            _mm256_mullo_epi32(top, stride), _mm256_add_epi32(left, _mm256_add_epi32(left, left)));
+        // The right neighbours are read from one byte before them (so that no read passes
+        // the row's last byte) and shifted into place.
+        const __m256i topLeft = _mm256_i32gather_epi32(base, offset, 1);
+        const __m256i topRight = _mm256_srli_epi32(
+            _mm256_i32gather_epi32(base, _mm256_add_epi32(offset, _mm256_set1_epi32(2)), 1), 8);
+        const __m256i below = _mm256_add_epi32(offset, stride);
+        const __m256i bottomLeft = _mm256_i32gather_epi32(base, below, 1);
+        const __m256i bottomRight = _mm256_srli_epi32(
+            _mm256_i32gather_epi32(base, _mm256_add_epi32(below, _mm256_set1_epi32(2)), 1), 8);
+        __m256 near = _mm256_setzero_ps();
+        const __m256i result = _mm256_or_si256(
+            _mm256_or_si256(
+                blendChannel<0>(topLeft, topRight, bottomLeft, bottomRight, wx, wy, near),
+                blendChannel<8>(topLeft, topRight, bottomLeft, bottomRight, wx, wy, near)),
+            blendChannel<16>(topLeft, topRight, bottomLeft, bottomRight, wx, wy, near));
+        const __m256i packed = _mm256_shuffle_epi8(result, pack);
+        uchar* out = to + 3 * k;
+        const __m128i first = _mm256_castsi256_si128(packed);
+        const __m128i second = _mm256_extracti128_si256(packed, 1);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out), first);
+        const int firstTail = _mm_cvtsi128_si32(_mm_srli_si128(first, 8));
+        std::memcpy(out + 8, &firstTail, 4);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 12), second);
+        const int secondTail = _mm_cvtsi128_si32(_mm_srli_si128(second, 8));
+        std::memcpy(out + 20, &secondTail, 4);
+        for (int again = _mm256_movemask_ps(near); again != 0; again &= again - 1) {
+            const int i = k + std::countr_zero(static_cast<unsigned>(again));
+            double x = sx[i], y = sy[i];
+            effects::detail::storeColour(to + 3 * i, effects::detail::sample(x, y, source));
+        }
+    }
+    return k;
+}
+#endif
+
+// Samples the picture at the `count` positions sx, sy into consecutive output pixels from
+// `to`.
+void sampleRun(uchar* to, const double* sx, const double* sy, int count,
+               const effects::detail::Raster& source, bool wide) {
+    int k = 0;
+#if defined(MUGWARP_FACE_AVX2)
+    if (wide) {
+        k = sampleRunWide(to, sx, sy, count, source);
+    }
+#else
+    (void)wide;
+#endif
+    for (; k < count; ++k) {
+        samplePixel(to + 3 * k, sx[k], sy[k], source);
+    }
+}
+
+// The nodes of `grid` (columns x rows from origin, `step` apart) nudged so that the
+// interpolated map reads each target's source.
+void landOnTargets(std::vector<QPointF>& grid, QPoint origin, int step, int columns, int rows,
+                   const std::vector<Centre>& targets) {
+    // The grid samples the spline, and bilinear interpolation between its nodes misses it by
+    // up to a few pixels where it bends sharply, as between the lips. So the nodes around
+    // each target are nudged, by the least change that makes the interpolated map read that
+    // target's source (Kaczmarz sweeps), until every target lands within a hundredth of a
+    // pixel or the sweeps run out (targets closer than a cell may ask for the impossible).
+    // Targets lie inside their rings' full part, so no node at a ring's edge changes.
+    const double inverse = 1.0 / step;
+    for (int sweep = 0; sweep < 64; ++sweep) {
+        double worst = 0;
+        for (const Centre& target : targets) {
+            const double gx = (target.at.x() - origin.x()) * inverse;
+            const double gy = (target.at.y() - origin.y()) * inverse;
+            if (!(gx >= 0 && gy >= 0 && gx < columns - 1 && gy < rows - 1)) {
+                continue;
+            }
+            const int i = static_cast<int>(gx);
+            const int j = static_cast<int>(gy);
+            const double u = gx - i;
+            const double v = gy - j;
+            QPointF* upper = &grid[static_cast<size_t>(j * columns + i)];
+            QPointF* lower = upper + columns;
+            const QPointF miss = target.shift - blendColumns(blendRows(upper[0], lower[0], v),
+                                                             blendRows(upper[1], lower[1], v), u);
+            worst = std::max(worst, std::abs(miss.x()) + std::abs(miss.y()));
+            const double weights[4] = {(1 - u) * (1 - v), u * (1 - v), (1 - u) * v, u * v};
+            const double norm = weights[0] * weights[0] + weights[1] * weights[1] +
+                                weights[2] * weights[2] + weights[3] * weights[3];
+            QPointF* nodes[4] = {&upper[0], &upper[1], &lower[0], &lower[1]};
+            for (int k = 0; k < 4; ++k) {
+                *nodes[k] += miss * (weights[k] / norm);
+            }
+        }
+        if (worst < 0.01) {
+            break;
+        }
+    }
+}
+
+}  // namespace
+
+FaceWarp::FaceWarp(QSize pictureSize, const std::vector<FaceMove>& moves) : size_(pictureSize) {
+    std::vector<const FaceMove*> moving;
+    double smallest = std::numeric_limits<double>::infinity();
+    for (const FaceMove& move : moves) {
+        if (face::moves(move)) {
+            moving.push_back(&move);
+            const QRectF core = coreOf(move);
+            smallest = std::min(smallest, std::max(core.width(), core.height()));
+        }
+    }
+    if (moving.empty() || pictureSize.isEmpty()) {
+        return;  // the identity: nothing touched
+    }
+    step_ = gridStepFor(smallest);
+    shift_ = std::countr_zero(static_cast<unsigned>(step_));
+
+    std::vector<Ring> rings;
+    for (const FaceMove* move : moving) {
+        const QRectF core = coreOf(*move);
+        const QPointF mid = core.center();
+        const double halfW = std::max(core.width(), 1.0) / 2;
+        const double halfH = std::max(core.height(), 1.0) / 2;
+        const QRectF inner(mid.x() - (1 + 2 * kInnerMargin) * halfW,
+                           mid.y() - (1 + 2 * kInnerMargin) * halfH,
+                           (1 + 2 * kInnerMargin) * 2 * halfW, (1 + 2 * kInnerMargin) * 2 * halfH);
+        const int left = floorTo(mid.x() - kRingScale * halfW, step_);
+        const int top = floorTo(mid.y() - kRingScale * halfH, step_);
+        const int right = ceilTo(mid.x() + kRingScale * halfW, step_);
+        const int bottom = ceilTo(mid.y() + kRingScale * halfH, step_);
+        rings.push_back({inner, QRect(QPoint(left, top), QPoint(right, bottom))});
+    }
+
+    // Pixels strictly inside a ring, within the picture, may change.
+    QRect touched;
+    for (const Ring& ring : rings) {
+        touched |= ring.outer.adjusted(1, 1, -1, -1);
+    }
+    region_ = touched & QRect(QPoint(0, 0), pictureSize);
+    if (region_.isEmpty()) {
+        return;
+    }
+
+    // The centres: every face's points (a still face is pinned where it is), the rings and the
+    // picture's border where a ring reaches it. Points closer than a hundredth of a pixel
+    // become one, with their shifts averaged.
+    std::vector<Centre> centres;
+    std::vector<int> merged;
+    const auto add = [&](QPointF at, QPointF shift) {
+        for (size_t i = 0; i < centres.size(); ++i) {
+            const QPointF d = centres[i].at - at;
+            if (d.x() * d.x() + d.y() * d.y() < 1e-4) {
+                const int count = ++merged[i];
+                centres[i].shift += (shift - centres[i].shift) / count;
+                return;
+            }
+        }
+        centres.push_back({at, shift});
+        merged.push_back(1);
+    };
+    for (const FaceMove& move : moves) {
+        for (int i = 0; i < kLandmarkCount; ++i) {
+            add(move.to[i], move.from[i] - move.to[i]);
+        }
+        for (const auto& [from, to] : move.extra) {
+            add(to, from - to);
+        }
+    }
+    const size_t targets = centres.size();  // the faces' points; pins follow
+    constexpr int kPinsPerSide = 4;
+    const QRectF picture(0, 0, pictureSize.width() - 1, pictureSize.height() - 1);
+    for (size_t r = 0; r < rings.size(); ++r) {
+        const QRect& o = rings[r].outer;
+        for (int k = 0; k < kPinsPerSide; ++k) {
+            const double f = static_cast<double>(k) / kPinsPerSide;
+            const QPointF pins[4] = {{o.left() + f * o.width(), static_cast<double>(o.top())},
+                                     {static_cast<double>(o.right()), o.top() + f * o.height()},
+                                     {o.right() - f * o.width(), static_cast<double>(o.bottom())},
+                                     {static_cast<double>(o.left()), o.bottom() - f * o.height()}};
+            for (const QPointF& pin : pins) {
+                if (!insideAny(rings, pin, rings.size())) {
+                    add(pin, {});
+                }
+            }
+        }
+        // The border inside the ring stays where it is.
+        const QRectF span = QRectF(o).intersected(picture);
+        const auto borderPins = [&](QPointF from, QPointF to) {
+            for (int k = 0; k <= 2 * kPinsPerSide; ++k) {
+                const QPointF pin = from + (to - from) * k / (2.0 * kPinsPerSide);
+                if (!insideAny(rings, pin, rings.size())) {
+                    add(pin, {});
+                }
+            }
+        };
+        if (o.left() < 0) {
+            borderPins(span.topLeft(), span.bottomLeft());
+        }
+        if (o.right() > picture.right()) {
+            borderPins(span.topRight(), span.bottomRight());
+        }
+        if (o.top() < 0) {
+            borderPins(span.topLeft(), span.topRight());
+        }
+        if (o.bottom() > picture.bottom()) {
+            borderPins(span.bottomLeft(), span.bottomRight());
+        }
+    }
+    const Spline spline(centres);
+
+    // Nodes from the region's first pixel to one past its last, so that every pixel of the
+    // region has a cell below and to the right.
+    origin_ = QPoint(floorTo(region_.left(), step_), floorTo(region_.top(), step_));
+    columns_ = (region_.right() - origin_.x()) / step_ + 2;
+    rows_ = (region_.bottom() - origin_.y()) / step_ + 2;
+    grid_.assign(static_cast<size_t>(columns_) * static_cast<size_t>(rows_), QPointF());
+    inBands(rows_, 4, [&](int first, int last) {
+        double x[Spline::kBatch], y[Spline::kBatch], w[Spline::kBatch];
+        double dx[Spline::kBatch], dy[Spline::kBatch];
+        int index[Spline::kBatch];
+        for (int j = first; j < last; ++j) {
+            const double ny = origin_.y() + j * step_;
+            int count = 0;
+            const auto flush = [&] {
+                spline.evaluate(x, y, count, dx, dy);
+                for (int l = 0; l < count; ++l) {
+                    grid_[static_cast<size_t>(index[l])] = {w[l] * dx[l], w[l] * dy[l]};
+                }
+                count = 0;
+            };
+            for (int i = 0; i < columns_; ++i) {
+                const double nx = origin_.x() + i * step_;
+                const double weight = weightAt(rings, nx, ny);
+                if (weight == 0) {
+                    continue;  // outside every ring: stays 0
+                }
+                x[count] = nx;
+                y[count] = ny;
+                w[count] = weight;
+                index[count] = j * columns_ + i;
+                if (++count == Spline::kBatch) {
+                    flush();
+                }
+            }
+            if (count > 0) {
+                flush();
+            }
+        }
+    });
+    centres.resize(targets);
+#ifndef SCRATCH_NO_LANDING
+    landOnTargets(grid_, origin_, step_, columns_, rows_, centres);
+#endif
+}
+
+bool FaceWarp::folds() const {
+    // The interpolated map is bilinear on each cell, so its Jacobian determinant is linear
+    // there in each direction: positive at the four corners means positive on the cell.
+    const double s = step_;
+    for (int j = 0; j + 1 < rows_; ++j) {
+        for (int i = 0; i + 1 < columns_; ++i) {
+            const QPointF& d00 = grid_[static_cast<size_t>(j * columns_ + i)];
+            const QPointF& d10 = grid_[static_cast<size_t>(j * columns_ + i + 1)];
+            const QPointF& d01 = grid_[static_cast<size_t>((j + 1) * columns_ + i)];
+            const QPointF& d11 = grid_[static_cast<size_t>((j + 1) * columns_ + i + 1)];
+            if (still(d00) && still(d10) && still(d01) && still(d11)) {
+                continue;
+            }
+            const QPointF top = QPointF(s, 0) + d10 - d00;  // along u at v = 0
+            const QPointF bottom = QPointF(s, 0) + d11 - d01;
+            const QPointF left = QPointF(0, s) + d01 - d00;  // along v at u = 0
+            const QPointF right = QPointF(0, s) + d11 - d10;
+            const auto cross = [](QPointF a, QPointF b) { return a.x() * b.y() - a.y() * b.x(); };
+            if (!(cross(top, left) > 0 && cross(top, right) > 0 && cross(bottom, left) > 0 &&
+                  cross(bottom, right) > 0)) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+QRect FaceWarp::touchedRegion() const {
+    return region_;
+}
+
+QPointF FaceWarp::sourceOf(double x, double y) const {
+    if (grid_.empty()) {
+        return {x, y};
+    }
+    const double inverse = 1.0 / step_;
+    const double gx = (x - origin_.x()) * inverse;
+    const double gy = (y - origin_.y()) * inverse;
+    if (!(gx >= 0 && gy >= 0 && gx < columns_ - 1 && gy < rows_ - 1)) {
+        return {x, y};
+    }
+    const int i = static_cast<int>(gx);
+    const int j = static_cast<int>(gy);
+    const double u = gx - i;
+    const double v = gy - j;
+    const QPointF* upper = &grid_[static_cast<size_t>(j * columns_ + i)];
+    const QPointF* lower = upper + columns_;
+    const QPointF d =
+        blendColumns(blendRows(upper[0], lower[0], v), blendRows(upper[1], lower[1], v), u);
+    if (still(d)) {
+        return {x, y};
+    }
+    return {x + d.x(), y + d.y()};
+}
+
+QImage FaceWarp::apply(const QImage& picture) const {
+    const QImage source = picture.format() == QImage::Format_BGR888
+                              ? picture
+                              : picture.convertToFormat(QImage::Format_BGR888);
+    if (region_.isEmpty() || source.size() != size_) {
+        return source;
+    }
+    const effects::detail::Raster raster(source);
+    QImage out(size_, QImage::Format_BGR888);
+    uchar* const outBits = out.bits();
+    const qsizetype outStride = out.bytesPerLine();
+    const int width = size_.width();
+    const double inverse = 1.0 / step_;
+    const int mask = step_ - 1;
+    // The gathers take 32-bit offsets, and the processor must have them.
+    const bool wide = wideSampling() && source.sizeInBytes() < (qsizetype{1} << 31) - 64;
+    inBands(size_.height(), 32, [&](int first, int last) {
+        std::vector<QPointF> blended(static_cast<size_t>(columns_));
+        std::vector<double> sx(static_cast<size_t>(region_.width()));
+        std::vector<double> sy(static_cast<size_t>(region_.width()));
+        for (int y = first; y < last; ++y) {
+            uchar* to = outBits + y * outStride;
+            const uchar* from = raster.row(y);
+            if (y < region_.top() || y > region_.bottom()) {
+                std::memcpy(to, from, static_cast<size_t>(3 * width));
+                continue;
+            }
+            std::memcpy(to, from, static_cast<size_t>(3 * region_.left()));
+            std::memcpy(to + 3 * (region_.right() + 1), from + 3 * (region_.right() + 1),
+                        static_cast<size_t>(3 * (width - 1 - region_.right())));
+            const int j = (y - origin_.y()) >> shift_;
+            const double v = ((y - origin_.y()) & mask) * inverse;
+            const QPointF* upper = &grid_[static_cast<size_t>(j * columns_)];
+            const QPointF* lower = upper + columns_;
+            const int firstCell = (region_.left() - origin_.x()) >> shift_;
+            const int lastCell = (region_.right() - origin_.x()) >> shift_;
+            for (int i = firstCell; i <= lastCell + 1; ++i) {
+                blended[static_cast<size_t>(i)] = blendRows(upper[i], lower[i], v);
+            }
+            // Runs of moving cells: their source positions first, then one sampling pass.
+            int runStart = region_.left();
+            int runLength = 0;
+            // A pixel that reads its own place keeps its colour (the sampler would take the
+            // last row and column from their neighbours).
+            const auto flush = [&] {
+                sampleRun(to + 3 * runStart, sx.data(), sy.data(), runLength, raster, wide);
+                for (int k = 0; k < runLength; ++k) {
+                    if (sx[static_cast<size_t>(k)] == runStart + k &&
+                        sy[static_cast<size_t>(k)] == y) {
+                        copyPixel(to + 3 * (runStart + k), from + 3 * (runStart + k));
+                    }
+                }
+                runLength = 0;
+            };
+            for (int i = firstCell; i <= lastCell; ++i) {
+                const int cellX = origin_.x() + i * step_;
+                const int x0 = std::max(region_.left(), cellX);
+                const int x1 = std::min(region_.right(), cellX + step_ - 1);
+                if (still(upper[i]) && still(upper[i + 1]) && still(lower[i]) &&
+                    still(lower[i + 1])) {
+                    if (runLength > 0) {
+                        flush();
+                    }
+                    std::memcpy(to + 3 * x0, from + 3 * x0, static_cast<size_t>(3 * (x1 - x0 + 1)));
+                    continue;
+                }
+                if (runLength == 0) {
+                    runStart = x0;
+                }
+                const QPointF left = blended[static_cast<size_t>(i)];
+                const QPointF right = blended[static_cast<size_t>(i + 1)];
+                double* px = sx.data() + runLength;
+                double* py = sy.data() + runLength;
+                for (int x = x0; x <= x1; ++x) {
+                    const QPointF d = blendColumns(left, right, (x - cellX) * inverse);
+                    px[x - x0] = x + d.x();
+                    py[x - x0] = y + d.y();
+                }
+                runLength += x1 - x0 + 1;
+            }
+            if (runLength > 0) {
+                flush();
+            }
+        }
+    });
+    return out;
+}
+
+QImage FaceWarp::preview(const QImage& picture, const QRect& view, double zoomPercent) const {
+    const QImage source = picture.format() == QImage::Format_BGR888
+                              ? picture
+                              : picture.convertToFormat(QImage::Format_BGR888);
+    QImage out(view.size(), QImage::Format_BGR888);
+    if (view.isEmpty() || source.isNull() || !(zoomPercent > 0)) {
+        out.fill(Qt::black);
+        return out;
+    }
+    const effects::detail::Raster raster(source);
+    uchar* const outBits = out.bits();
+    const qsizetype outStride = out.bytesPerLine();
+    const double perView = 100.0 / zoomPercent;  // picture pixels per view pixel
+    const auto nearest = [](double v, int size) {
+        return std::clamp(static_cast<int>(std::floor(v)), 0, size - 1);
+    };
+    // Per view column: its picture position, nearest column and grid cell. The columns over
+    // the grid are one range, [gridFirst, gridLast].
+    const int columns = view.width();
+    std::vector<double> px(static_cast<size_t>(columns));
+    std::vector<int> nearestColumn(static_cast<size_t>(columns));
+    std::vector<int> cell(static_cast<size_t>(columns));
+    std::vector<double> fraction(static_cast<size_t>(columns));
+    const double inverse = 1.0 / step_;
+    int gridFirst = columns, gridLast = -1;
+    for (int c = 0; c < columns; ++c) {
+        const double x = (view.x() + c) * perView;
+        px[static_cast<size_t>(c)] = x;
+        nearestColumn[static_cast<size_t>(c)] = 3 * nearest(x, raster.width);
+        const double gx = (x - origin_.x()) * inverse;
+        const bool inside = !grid_.empty() && gx >= 0 && gx < columns_ - 1;
+        cell[static_cast<size_t>(c)] = inside ? static_cast<int>(gx) : -1;
+        fraction[static_cast<size_t>(c)] = inside ? gx - static_cast<int>(gx) : 0;
+        if (inside) {
+            gridFirst = std::min(gridFirst, c);
+            gridLast = c;
+        }
+    }
+    const bool wide = wideSampling() && source.sizeInBytes() < (qsizetype{1} << 31) - 64;
+    inBands(view.height(), 16, [&](int first, int last) {
+        std::vector<double> sx(static_cast<size_t>(std::max(0, gridLast - gridFirst + 1)));
+        std::vector<double> sy(sx.size());
+        for (int r = first; r < last; ++r) {
+            uchar* to = outBits + r * outStride;
+            const double y = (view.y() + r) * perView;
+            const uchar* from = raster.row(nearest(y, raster.height));
+            const double gy = (y - origin_.y()) * inverse;
+            const bool overGrid = gridLast >= 0 && gy >= 0 && gy < rows_ - 1;
+            for (int c = 0; c < columns; ++c) {
+                if (overGrid && c == gridFirst) {
+                    c = gridLast;  // done below
+                    continue;
+                }
+                copyPixel(to + 3 * c, from + nearestColumn[static_cast<size_t>(c)]);
+            }
+            if (!overGrid) {
+                continue;
+            }
+            const int j = static_cast<int>(gy);
+            const double v = gy - j;
+            const QPointF* upper = &grid_[static_cast<size_t>(j * columns_)];
+            const QPointF* lower = upper + columns_;
+            for (int c = gridFirst; c <= gridLast; ++c) {
+                const int i = cell[static_cast<size_t>(c)];
+                const QPointF d = blendColumns(blendRows(upper[i], lower[i], v),
+                                               blendRows(upper[i + 1], lower[i + 1], v),
+                                               fraction[static_cast<size_t>(c)]);
+                sx[static_cast<size_t>(c - gridFirst)] = px[static_cast<size_t>(c)] + d.x();
+                sy[static_cast<size_t>(c - gridFirst)] = y + d.y();
+            }
+            sampleRun(to + 3 * gridFirst, sx.data(), sy.data(), gridLast - gridFirst + 1, raster,
+                      wide);
+            // Where the map is the identity the view shows the picture as it is.
+            for (int c = gridFirst; c <= gridLast; ++c) {
+                if (sx[static_cast<size_t>(c - gridFirst)] == px[static_cast<size_t>(c)] &&
+                    sy[static_cast<size_t>(c - gridFirst)] == y) {
+                    copyPixel(to + 3 * c, from + nearestColumn[static_cast<size_t>(c)]);
+                }
+            }
+        }
+    });
+    return out;
+}
+
+double limitToNoFold(QSize pictureSize, std::vector<FaceMove>& moves) {
+    if (!FaceWarp(pictureSize, moves).folds()) {
+        return 1;
+    }
+    const std::vector<FaceMove> original = moves;
+    const auto scaled = [&](double f) {
+        std::vector<FaceMove> result = original;
+        for (FaceMove& move : result) {
+            const auto towards = [f](QPointF from, QPointF to) {
+                return f == 0 ? from : from + f * (to - from);
+            };
+            for (int i = 0; i < kLandmarkCount; ++i) {
+                move.to[i] = towards(move.from[i], move.to[i]);
+            }
+            for (auto& [from, to] : move.extra) {
+                to = towards(from, to);
+            }
+        }
+        return result;
+    };
+    // Bisection between the identity (which never folds) and the full moves.
+    double low = 0, high = 1;
+    for (int k = 0; k < 12; ++k) {
+        const double mid = (low + high) / 2;
+        if (FaceWarp(pictureSize, scaled(mid)).folds()) {
+            high = mid;
+        } else {
+            low = mid;
+        }
+    }
+    moves = scaled(low);
+    return low;
+}
+
+}  // namespace face
