@@ -397,14 +397,91 @@ int ceilTo(double v, int step) {
     return static_cast<int>(std::ceil(v / step)) * step;
 }
 
-bool insideAny(const std::vector<Ring>& rings, QPointF p, size_t except) {
-    for (size_t i = 0; i < rings.size(); ++i) {
-        if (i != except && rings[i].inner.contains(p)) {
-            return true;
+bool insideAny(const std::vector<Ring>& rings, QPointF p) {
+    return std::any_of(rings.begin(), rings.end(),
+                       [&](const Ring& ring) { return ring.inner.contains(p); });
+}
+
+bool finite(QPointF p) {
+    return std::isfinite(p.x()) && std::isfinite(p.y());
+}
+
+// Whether the move can be used: all its points finite.
+bool usable(const FaceMove& move) {
+    return std::all_of(move.from.begin(), move.from.end(), finite) &&
+           std::all_of(move.to.begin(), move.to.end(), finite) &&
+           std::all_of(move.extra.begin(), move.extra.end(),
+                       [](const auto& pair) { return finite(pair.first) && finite(pair.second); });
+}
+
+// Faces whose rings overlap share one spline; the others each have their own, so that the
+// splines stay small and a face far away has no say.
+struct Group {
+    std::vector<Ring> rings;
+    QRect bounds;  // of the rings
+    std::vector<Centre> centres;
+    std::vector<int> merged;  // how many points each centre stands for
+
+    // Points closer than a hundredth of a pixel become one, with their shifts averaged.
+    void add(QPointF at, QPointF shift) {
+        for (size_t i = 0; i < centres.size(); ++i) {
+            const QPointF d = centres[i].at - at;
+            if (d.x() * d.x() + d.y() * d.y() < 1e-4) {
+                const int count = ++merged[i];
+                centres[i].shift += (shift - centres[i].shift) / count;
+                return;
+            }
+        }
+        centres.push_back({at, shift});
+        merged.push_back(1);
+    }
+    void addFace(const FaceMove& move) {
+        for (int i = 0; i < kLandmarkCount; ++i) {
+            add(move.to[i], move.from[i] - move.to[i]);
+        }
+        for (const auto& [from, to] : move.extra) {
+            add(to, from - to);
         }
     }
-    return false;
-}
+    // Fixed points on each ring and on the picture's border inside it, where no face is.
+    void addPins(QSize pictureSize) {
+        constexpr int kPinsPerSide = 4;
+        const QRectF picture(0, 0, pictureSize.width() - 1, pictureSize.height() - 1);
+        const auto pin = [&](QPointF at) {
+            if (!insideAny(rings, at)) {
+                add(at, {});
+            }
+        };
+        for (const Ring& ring : rings) {
+            const QRectF o(ring.outer);
+            for (int k = 0; k < kPinsPerSide; ++k) {
+                const double f = static_cast<double>(k) / kPinsPerSide;
+                pin({o.left() + f * o.width(), o.top()});
+                pin({o.right(), o.top() + f * o.height()});
+                pin({o.right() - f * o.width(), o.bottom()});
+                pin({o.left(), o.bottom() - f * o.height()});
+            }
+            const QRectF span = o.intersected(picture);
+            const auto along = [&](QPointF from, QPointF to) {
+                for (int k = 0; k <= 2 * kPinsPerSide; ++k) {
+                    pin(from + (to - from) * k / (2.0 * kPinsPerSide));
+                }
+            };
+            if (o.left() < 0) {
+                along(span.topLeft(), span.bottomLeft());
+            }
+            if (o.right() > picture.right()) {
+                along(span.topRight(), span.bottomRight());
+            }
+            if (o.top() < 0) {
+                along(span.topLeft(), span.topRight());
+            }
+            if (o.bottom() > picture.bottom()) {
+                along(span.bottomLeft(), span.bottomRight());
+            }
+        }
+    }
+};
 
 // Node values along a node row interpolated to the fraction v towards the next row, the
 // first step of the bilinear blend (sourceOf and the pixel loops share it).
@@ -414,6 +491,32 @@ inline QPointF blendRows(QPointF upper, QPointF lower, double v) {
 inline QPointF blendColumns(QPointF left, QPointF right, double u) {
     return {left.x() + (right.x() - left.x()) * u, left.y() + (right.y() - left.y()) * u};
 }
+
+// The source positions of `count` pixels of a cell's row from (x0, y), `offset` pixels into
+// the cell, between its interpolated left and right node values: x + blendColumns(left,
+// right, u), as sourceOf computes it, four at a time.
+inline void sourcesAlong(QPointF left, QPointF right, int offset, int count, int x0, int y,
+                         double inverse, double* sx, double* sy) {
+    typedef double Four __attribute__((vector_size(32)));
+    const double lx = left.x(), ly = left.y();
+    const double ex = right.x() - lx, ey = right.y() - ly;
+    int k = 0;
+    for (; k + 4 <= count; k += 4) {
+        const Four steps = {0, 1, 2, 3};
+        const Four u = (steps + (offset + k)) * inverse;
+        const Four x = steps + (x0 + k);
+        const Four px = x + (lx + ex * u);
+        const Four py = y + (ly + ey * u);
+        std::memcpy(sx + k, &px, sizeof px);
+        std::memcpy(sy + k, &py, sizeof py);
+    }
+    for (; k < count; ++k) {
+        const double u = (offset + k) * inverse;
+        sx[k] = (x0 + k) + (lx + ex * u);
+        sy[k] = y + (ly + ey * u);
+    }
+}
+
 inline bool still(QPointF d) {
     return d.x() == 0 && d.y() == 0;
 }
@@ -444,10 +547,10 @@ inline void copyPixel(uchar* to, const uchar* from) {
         const __m128i zero = _mm_setzero_si128();
         // Two neighbours of one row as the lanes blue, green, red (and one to ignore). Eight
         // bytes are read at once where the row has them.
-        const bool wide = left + 3 <= source.width;
+        const bool whole = left + 3 <= source.width;
         const auto pair = [&](const uchar* p, __m128& first, __m128& second) {
             __m128i raw;
-            if (wide) [[likely]] {
+            if (whole) [[likely]] {
                 raw = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
             } else {
                 uint64_t bytes = 0;
@@ -480,12 +583,39 @@ inline void copyPixel(uchar* to, const uchar* from) {
     effects::detail::storeColour(to, effects::detail::sample(x, y, source));
 }
 
-bool wideSampling() {
+// Whether runs on this picture can be sampled eight pixels at a time: the processor must have
+// 256-bit vectors, the picture two rows and columns, and its offsets must fit 32 bits.
+bool wideSampling(const effects::detail::Raster& source) {
 #if defined(MUGWARP_FACE_AVX2)
-    return __builtin_cpu_supports("avx2");
+    return __builtin_cpu_supports("avx2") && source.width >= 2 && source.height >= 2 &&
+           static_cast<qsizetype>(source.height) * source.stride < (qsizetype{1} << 31) - 64;
 #else
+    (void)source;
     return false;
 #endif
+}
+
+// For apply's runs: the pixels of the run in the picture, from (x0, y). A pixel whose source
+// position is its own place keeps its colour (the sampler would take the last row and column
+// from their neighbours).
+struct OwnPlace {
+    const uchar* from;
+    int x0;
+    int y;
+    bool at(const double* sx, const double* sy, int k) const {
+        return sx[k] == x0 + k && sy[k] == y;
+    }
+};
+
+// Pixel k of a run, one by one.
+[[gnu::always_inline]] inline void runPixel(uchar* to, const double* sx, const double* sy, int k,
+                                            const effects::detail::Raster& source,
+                                            const OwnPlace* own) {
+    if (own != nullptr && own->at(sx, sy, k)) {
+        copyPixel(to + 3 * k, own->from + 3 * k);
+    } else {
+        samplePixel(to + 3 * k, sx[k], sy[k], source);
+    }
 }
 
 #if defined(MUGWARP_FACE_AVX2)
@@ -512,29 +642,73 @@ template <int Shift>
     return _mm256_slli_epi32(nearest, Shift);
 }
 
+// Eight bytes at a and at b, as the low and high half of a vector.
+[[gnu::target("avx2"), gnu::always_inline]] inline __m128i eightBytesEach(const uchar* a,
+                                                                          const uchar* b) {
+    int64_t second;
+    std::memcpy(&second, b, 8);
+    return _mm_insert_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(a)), second, 1);
+}
+
+// The left and right neighbours of eight pixels in one row (`below` bytes under their offsets
+// `at`), in 32-bit lanes in pixel order: the rows are read as [p0 p1 | p4 p5] and
+// [p2 p3 | p6 p7], eight bytes a pixel, and `split` puts each neighbour in a lane of its own.
+[[gnu::target("avx2"), gnu::always_inline]] inline void neighbours(const uchar* bytes,
+                                                                   const int* at, qsizetype below,
+                                                                   __m256i split, __m256i& left,
+                                                                   __m256i& right) {
+    const uchar* row = bytes + below;
+    const __m256i even =
+        _mm256_shuffle_epi8(_mm256_set_m128i(eightBytesEach(row + at[4], row + at[5]),
+                                             eightBytesEach(row + at[0], row + at[1])),
+                            split);
+    const __m256i odd =
+        _mm256_shuffle_epi8(_mm256_set_m128i(eightBytesEach(row + at[6], row + at[7]),
+                                             eightBytesEach(row + at[2], row + at[3])),
+                            split);
+    left = _mm256_unpacklo_epi64(even, odd);
+    right = _mm256_unpackhi_epi64(even, odd);
+}
+
 // samplePixel for eight pixels at a time on 256-bit vectors: the sampler's clamping on four
 // doubles at once, the four neighbours gathered, each channel blended in single precision
 // (within 1e-4 of the exact blend: as lerps, at most 9 roundings of 2^-17 each on values
 // below 256), and the pixels near a rounding tie done again one by one. Handles whole groups
 // of eight and returns how many pixels it did.
 [[gnu::target("avx2")]] int sampleRunWide(uchar* to, const double* sx, const double* sy, int count,
-                                          const effects::detail::Raster& source) {
+                                          const effects::detail::Raster& source,
+                                          const OwnPlace* own) {
     const __m256d zero = _mm256_setzero_pd();
     const __m256d lastX = _mm256_set1_pd(source.width - 2);
     const __m256d lastY = _mm256_set1_pd(source.height - 2);
     const __m256d endY = _mm256_set1_pd(source.height - 1);
     const __m256i stride = _mm256_set1_epi32(static_cast<int>(source.stride));
-    const int* base = reinterpret_cast<const int*>(source.bits);
+    const uchar* bytes = source.bits;
+    const __m256i lastRead = _mm256_set1_epi32(static_cast<int>(
+        static_cast<qsizetype>(source.height) * source.stride - source.stride - 8));
+    // Within each half: a pixel's left neighbour (bytes 0-2), its pair's (8-10), then their
+    // right neighbours (3-5, 11-13), each in a 32-bit lane.
+    const __m256i split = _mm256_setr_epi8(0, 1, 2, -1, 8, 9, 10, -1, 3, 4, 5, -1, 11, 12, 13, -1,
+                                           0, 1, 2, -1, 8, 9, 10, -1, 3, 4, 5, -1, 11, 12, 13, -1);
     // Packs the low three bytes of each 32-bit lane: four pixels into twelve bytes per half.
     const __m256i pack = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1, 0,
                                           1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+    const __m256d ownRow = _mm256_set1_pd(own != nullptr ? own->y : 0);
+    const __m256d steps = _mm256_setr_pd(0, 1, 2, 3);
     int k = 0;
     for (; k + 8 <= count; k += 8) {
         __m128i lefts[2], tops[2];
         __m128 fx[2], fy[2];
+        int owned = 0;
         for (int h = 0; h < 2; ++h) {
             const __m256d x = _mm256_loadu_pd(sx + k + 4 * h);
             const __m256d yy = _mm256_loadu_pd(sy + k + 4 * h);
+            if (own != nullptr) {
+                const __m256d place = _mm256_add_pd(_mm256_set1_pd(own->x0 + k + 4 * h), steps);
+                owned |= _mm256_movemask_pd(_mm256_and_pd(_mm256_cmp_pd(x, place, _CMP_EQ_OQ),
+                                                          _mm256_cmp_pd(yy, ownRow, _CMP_EQ_OQ)))
+                         << (4 * h);
+            }
             // y >= H - 1 (or NaN) becomes H - 2, y < 0 becomes 0; x < 0 (or NaN) becomes 0,
             // x > W - 2 becomes W - 2.
             __m256d cy = _mm256_blendv_pd(lastY, yy, _mm256_cmp_pd(yy, endY, _CMP_LT_OQ));
@@ -551,15 +725,19 @@ template <int Shift>
         const __m256 wy = _mm256_set_m128(fy[1], fy[0]);
         const __m256i offset = _mm256_add_epi32(
             _mm256_mullo_epi32(top, stride), _mm256_add_epi32(left, _mm256_add_epi32(left, left)));
-        // The right neighbours are read from one byte before them (so that no read passes
-        // the row's last byte) and shifted into place.
-        const __m256i topLeft = _mm256_i32gather_epi32(base, offset, 1);
-        const __m256i topRight = _mm256_srli_epi32(
-            _mm256_i32gather_epi32(base, _mm256_add_epi32(offset, _mm256_set1_epi32(2)), 1), 8);
-        const __m256i below = _mm256_add_epi32(offset, stride);
-        const __m256i bottomLeft = _mm256_i32gather_epi32(base, below, 1);
-        const __m256i bottomRight = _mm256_srli_epi32(
-            _mm256_i32gather_epi32(base, _mm256_add_epi32(below, _mm256_set1_epi32(2)), 1), 8);
+        // Each pixel's two neighbours in a row are read as eight bytes at once, which must
+        // not pass the picture's end (only the last row's last pixels come near it).
+        if (_mm256_movemask_epi8(_mm256_cmpgt_epi32(offset, lastRead)) != 0) [[unlikely]] {
+            for (int i = k; i < k + 8; ++i) {
+                runPixel(to, sx, sy, i, source, own);
+            }
+            continue;
+        }
+        alignas(32) int at[8];
+        _mm256_store_si256(reinterpret_cast<__m256i*>(at), offset);
+        __m256i topLeft, topRight, bottomLeft, bottomRight;
+        neighbours(bytes, at, 0, split, topLeft, topRight);
+        neighbours(bytes, at, source.stride, split, bottomLeft, bottomRight);
         __m256 near = _mm256_setzero_ps();
         const __m256i result = _mm256_or_si256(
             _mm256_or_si256(
@@ -576,10 +754,14 @@ template <int Shift>
         _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 12), second);
         const int secondTail = _mm_cvtsi128_si32(_mm_srli_si128(second, 8));
         std::memcpy(out + 20, &secondTail, 4);
-        for (int again = _mm256_movemask_ps(near); again != 0; again &= again - 1) {
+        for (int again = _mm256_movemask_ps(near) | owned; again != 0; again &= again - 1) {
             const int i = k + std::countr_zero(static_cast<unsigned>(again));
-            double x = sx[i], y = sy[i];
-            effects::detail::storeColour(to + 3 * i, effects::detail::sample(x, y, source));
+            if ((owned >> (i - k) & 1) != 0) {
+                copyPixel(to + 3 * i, own->from + 3 * i);
+            } else {
+                double x = sx[i], y = sy[i];
+                effects::detail::storeColour(to + 3 * i, effects::detail::sample(x, y, source));
+            }
         }
     }
     return k;
@@ -587,19 +769,19 @@ template <int Shift>
 #endif
 
 // Samples the picture at the `count` positions sx, sy into consecutive output pixels from
-// `to`.
+// `to`; with `own`, pixels reading their own place are copied instead.
 void sampleRun(uchar* to, const double* sx, const double* sy, int count,
-               const effects::detail::Raster& source, bool wide) {
+               const effects::detail::Raster& source, bool wide, const OwnPlace* own = nullptr) {
     int k = 0;
 #if defined(MUGWARP_FACE_AVX2)
     if (wide) {
-        k = sampleRunWide(to, sx, sy, count, source);
+        k = sampleRunWide(to, sx, sy, count, source, own);
     }
 #else
     (void)wide;
 #endif
     for (; k < count; ++k) {
-        samplePixel(to + 3 * k, sx[k], sy[k], source);
+        runPixel(to, sx, sy, k, source, own);
     }
 }
 
@@ -648,13 +830,18 @@ void landOnTargets(std::vector<QPointF>& grid, QPoint origin, int step, int colu
 }  // namespace
 
 FaceWarp::FaceWarp(QSize pictureSize, const std::vector<FaceMove>& moves) : size_(pictureSize) {
-    std::vector<const FaceMove*> moving;
+    std::vector<const FaceMove*> moving, still;
     double smallest = std::numeric_limits<double>::infinity();
     for (const FaceMove& move : moves) {
+        if (!usable(move)) {
+            continue;  // a face with points at infinity or NaN is left as it is
+        }
         if (face::moves(move)) {
             moving.push_back(&move);
             const QRectF core = coreOf(move);
             smallest = std::min(smallest, std::max(core.width(), core.height()));
+        } else {
+            still.push_back(&move);
         }
     }
     if (moving.empty() || pictureSize.isEmpty()) {
@@ -663,19 +850,25 @@ FaceWarp::FaceWarp(QSize pictureSize, const std::vector<FaceMove>& moves) : size
     step_ = gridStepFor(smallest);
     shift_ = std::countr_zero(static_cast<unsigned>(step_));
 
+    // Each moving face's ring, kept within a picture's size around the picture so that its
+    // sides are sensible integers.
+    const double reachX = pictureSize.width() + 64.0, reachY = pictureSize.height() + 64.0;
     std::vector<Ring> rings;
     for (const FaceMove* move : moving) {
         const QRectF core = coreOf(*move);
         const QPointF mid = core.center();
         const double halfW = std::max(core.width(), 1.0) / 2;
         const double halfH = std::max(core.height(), 1.0) / 2;
-        const QRectF inner(mid.x() - (1 + 2 * kInnerMargin) * halfW,
-                           mid.y() - (1 + 2 * kInnerMargin) * halfH,
-                           (1 + 2 * kInnerMargin) * 2 * halfW, (1 + 2 * kInnerMargin) * 2 * halfH);
-        const int left = floorTo(mid.x() - kRingScale * halfW, step_);
-        const int top = floorTo(mid.y() - kRingScale * halfH, step_);
-        const int right = ceilTo(mid.x() + kRingScale * halfW, step_);
-        const int bottom = ceilTo(mid.y() + kRingScale * halfH, step_);
+        const double grow = 1 + 2 * kInnerMargin;
+        const QRectF inner(mid.x() - grow * halfW, mid.y() - grow * halfH, grow * 2 * halfW,
+                           grow * 2 * halfH);
+        const auto within = [](double v, double low, double high) {
+            return std::clamp(v, low, high);
+        };
+        const int left = floorTo(within(mid.x() - kRingScale * halfW, -reachX, 2 * reachX), step_);
+        const int top = floorTo(within(mid.y() - kRingScale * halfH, -reachY, 2 * reachY), step_);
+        const int right = ceilTo(within(mid.x() + kRingScale * halfW, -reachX, 2 * reachX), step_);
+        const int bottom = ceilTo(within(mid.y() + kRingScale * halfH, -reachY, 2 * reachY), step_);
         rings.push_back({inner, QRect(QPoint(left, top), QPoint(right, bottom))});
     }
 
@@ -689,116 +882,96 @@ FaceWarp::FaceWarp(QSize pictureSize, const std::vector<FaceMove>& moves) : size
         return;
     }
 
-    // The centres: every face's points (a still face is pinned where it is), the rings and the
-    // picture's border where a ring reaches it. Points closer than a hundredth of a pixel
-    // become one, with their shifts averaged.
-    std::vector<Centre> centres;
-    std::vector<int> merged;
-    const auto add = [&](QPointF at, QPointF shift) {
-        for (size_t i = 0; i < centres.size(); ++i) {
-            const QPointF d = centres[i].at - at;
-            if (d.x() * d.x() + d.y() * d.y() < 1e-4) {
-                const int count = ++merged[i];
-                centres[i].shift += (shift - centres[i].shift) / count;
-                return;
-            }
+    // Faces whose rings overlap, transitively, form a group.
+    std::vector<size_t> groupOf(rings.size());
+    for (size_t i = 0; i < rings.size(); ++i) {
+        groupOf[i] = i;
+    }
+    const auto findGroup = [&](size_t i) {
+        while (groupOf[i] != i) {
+            i = groupOf[i] = groupOf[groupOf[i]];
         }
-        centres.push_back({at, shift});
-        merged.push_back(1);
+        return i;
     };
-    for (const FaceMove& move : moves) {
-        for (int i = 0; i < kLandmarkCount; ++i) {
-            add(move.to[i], move.from[i] - move.to[i]);
-        }
-        for (const auto& [from, to] : move.extra) {
-            add(to, from - to);
-        }
-    }
-    const size_t targets = centres.size();  // the faces' points; pins follow
-    constexpr int kPinsPerSide = 4;
-    const QRectF picture(0, 0, pictureSize.width() - 1, pictureSize.height() - 1);
-    for (size_t r = 0; r < rings.size(); ++r) {
-        const QRect& o = rings[r].outer;
-        for (int k = 0; k < kPinsPerSide; ++k) {
-            const double f = static_cast<double>(k) / kPinsPerSide;
-            const QPointF pins[4] = {{o.left() + f * o.width(), static_cast<double>(o.top())},
-                                     {static_cast<double>(o.right()), o.top() + f * o.height()},
-                                     {o.right() - f * o.width(), static_cast<double>(o.bottom())},
-                                     {static_cast<double>(o.left()), o.bottom() - f * o.height()}};
-            for (const QPointF& pin : pins) {
-                if (!insideAny(rings, pin, rings.size())) {
-                    add(pin, {});
-                }
+    for (size_t i = 0; i < rings.size(); ++i) {
+        for (size_t j = i + 1; j < rings.size(); ++j) {
+            if (rings[i].outer.adjusted(1, 1, -1, -1).intersects(rings[j].outer)) {
+                groupOf[findGroup(i)] = findGroup(j);
             }
         }
-        // The border inside the ring stays where it is.
-        const QRectF span = QRectF(o).intersected(picture);
-        const auto borderPins = [&](QPointF from, QPointF to) {
-            for (int k = 0; k <= 2 * kPinsPerSide; ++k) {
-                const QPointF pin = from + (to - from) * k / (2.0 * kPinsPerSide);
-                if (!insideAny(rings, pin, rings.size())) {
-                    add(pin, {});
-                }
-            }
-        };
-        if (o.left() < 0) {
-            borderPins(span.topLeft(), span.bottomLeft());
-        }
-        if (o.right() > picture.right()) {
-            borderPins(span.topRight(), span.bottomRight());
-        }
-        if (o.top() < 0) {
-            borderPins(span.topLeft(), span.topRight());
-        }
-        if (o.bottom() > picture.bottom()) {
-            borderPins(span.bottomLeft(), span.bottomRight());
-        }
     }
-    const Spline spline(centres);
+    std::vector<Group> groups;
+    std::vector<size_t> slot(rings.size(), rings.size());
+    for (size_t i = 0; i < rings.size(); ++i) {
+        size_t& g = slot[findGroup(i)];
+        if (g == rings.size()) {
+            g = groups.size();
+            groups.emplace_back();
+        }
+        groups[g].rings.push_back(rings[i]);
+        groups[g].bounds |= rings[i].outer;
+        groups[g].addFace(*moving[i]);
+    }
+    // The centres: the group's faces' points, those of still faces within its rings (pinned
+    // where they are), and pins on the rings and the picture's border.
+    std::vector<Centre> targets;
+    for (Group& group : groups) {
+        for (const FaceMove* move : still) {
+            if (group.bounds.intersects(coreOf(*move).toAlignedRect())) {
+                group.addFace(*move);
+            }
+        }
+        targets.insert(targets.end(), group.centres.begin(), group.centres.end());
+        group.addPins(pictureSize);
+    }
 
     // Nodes from the region's first pixel to one past its last, so that every pixel of the
-    // region has a cell below and to the right.
+    // region has a cell below and to the right. Outside every ring they stay 0.
     origin_ = QPoint(floorTo(region_.left(), step_), floorTo(region_.top(), step_));
     columns_ = (region_.right() - origin_.x()) / step_ + 2;
     rows_ = (region_.bottom() - origin_.y()) / step_ + 2;
     grid_.assign(static_cast<size_t>(columns_) * static_cast<size_t>(rows_), QPointF());
-    inBands(rows_, 4, [&](int first, int last) {
-        double x[Spline::kBatch], y[Spline::kBatch], w[Spline::kBatch];
-        double dx[Spline::kBatch], dy[Spline::kBatch];
-        int index[Spline::kBatch];
-        for (int j = first; j < last; ++j) {
-            const double ny = origin_.y() + j * step_;
-            int count = 0;
-            const auto flush = [&] {
-                spline.evaluate(x, y, count, dx, dy);
-                for (int l = 0; l < count; ++l) {
-                    grid_[static_cast<size_t>(index[l])] = {w[l] * dx[l], w[l] * dy[l]};
+    for (const Group& group : groups) {
+        const Spline spline(group.centres);
+        const int firstColumn = std::max(0, (group.bounds.left() - origin_.x()) / step_);
+        const int lastColumn = std::min(columns_ - 1, (group.bounds.right() - origin_.x()) / step_);
+        const int firstRow = std::max(0, (group.bounds.top() - origin_.y()) / step_);
+        const int lastRow = std::min(rows_ - 1, (group.bounds.bottom() - origin_.y()) / step_);
+        inBands(lastRow - firstRow + 1, 4, [&](int first, int last) {
+            double x[Spline::kBatch], y[Spline::kBatch], w[Spline::kBatch];
+            double dx[Spline::kBatch], dy[Spline::kBatch];
+            int index[Spline::kBatch];
+            for (int j = firstRow + first; j < firstRow + last; ++j) {
+                const double ny = origin_.y() + j * step_;
+                int count = 0;
+                const auto flush = [&] {
+                    spline.evaluate(x, y, count, dx, dy);
+                    for (int l = 0; l < count; ++l) {
+                        grid_[static_cast<size_t>(index[l])] = {w[l] * dx[l], w[l] * dy[l]};
+                    }
+                    count = 0;
+                };
+                for (int i = firstColumn; i <= lastColumn; ++i) {
+                    const double nx = origin_.x() + i * step_;
+                    const double weight = weightAt(group.rings, nx, ny);
+                    if (weight == 0) {
+                        continue;
+                    }
+                    x[count] = nx;
+                    y[count] = ny;
+                    w[count] = weight;
+                    index[count] = j * columns_ + i;
+                    if (++count == Spline::kBatch) {
+                        flush();
+                    }
                 }
-                count = 0;
-            };
-            for (int i = 0; i < columns_; ++i) {
-                const double nx = origin_.x() + i * step_;
-                const double weight = weightAt(rings, nx, ny);
-                if (weight == 0) {
-                    continue;  // outside every ring: stays 0
-                }
-                x[count] = nx;
-                y[count] = ny;
-                w[count] = weight;
-                index[count] = j * columns_ + i;
-                if (++count == Spline::kBatch) {
+                if (count > 0) {
                     flush();
                 }
             }
-            if (count > 0) {
-                flush();
-            }
-        }
-    });
-    centres.resize(targets);
-#ifndef SCRATCH_NO_LANDING
-    landOnTargets(grid_, origin_, step_, columns_, rows_, centres);
-#endif
+        });
+    }
+    landOnTargets(grid_, origin_, step_, columns_, rows_, targets);
 }
 
 bool FaceWarp::folds() const {
@@ -871,7 +1044,7 @@ QImage FaceWarp::apply(const QImage& picture) const {
     const double inverse = 1.0 / step_;
     const int mask = step_ - 1;
     // The gathers take 32-bit offsets, and the processor must have them.
-    const bool wide = wideSampling() && source.sizeInBytes() < (qsizetype{1} << 31) - 64;
+    const bool wide = wideSampling(raster);
     inBands(size_.height(), 32, [&](int first, int last) {
         std::vector<QPointF> blended(static_cast<size_t>(columns_));
         std::vector<double> sx(static_cast<size_t>(region_.width()));
@@ -898,16 +1071,9 @@ QImage FaceWarp::apply(const QImage& picture) const {
             // Runs of moving cells: their source positions first, then one sampling pass.
             int runStart = region_.left();
             int runLength = 0;
-            // A pixel that reads its own place keeps its colour (the sampler would take the
-            // last row and column from their neighbours).
             const auto flush = [&] {
-                sampleRun(to + 3 * runStart, sx.data(), sy.data(), runLength, raster, wide);
-                for (int k = 0; k < runLength; ++k) {
-                    if (sx[static_cast<size_t>(k)] == runStart + k &&
-                        sy[static_cast<size_t>(k)] == y) {
-                        copyPixel(to + 3 * (runStart + k), from + 3 * (runStart + k));
-                    }
-                }
+                const OwnPlace own{from + 3 * runStart, runStart, y};
+                sampleRun(to + 3 * runStart, sx.data(), sy.data(), runLength, raster, wide, &own);
                 runLength = 0;
             };
             for (int i = firstCell; i <= lastCell; ++i) {
@@ -925,15 +1091,9 @@ QImage FaceWarp::apply(const QImage& picture) const {
                 if (runLength == 0) {
                     runStart = x0;
                 }
-                const QPointF left = blended[static_cast<size_t>(i)];
-                const QPointF right = blended[static_cast<size_t>(i + 1)];
-                double* px = sx.data() + runLength;
-                double* py = sy.data() + runLength;
-                for (int x = x0; x <= x1; ++x) {
-                    const QPointF d = blendColumns(left, right, (x - cellX) * inverse);
-                    px[x - x0] = x + d.x();
-                    py[x - x0] = y + d.y();
-                }
+                sourcesAlong(blended[static_cast<size_t>(i)], blended[static_cast<size_t>(i + 1)],
+                             x0 - cellX, x1 - x0 + 1, x0, y, inverse, sx.data() + runLength,
+                             sy.data() + runLength);
                 runLength += x1 - x0 + 1;
             }
             if (runLength > 0) {
@@ -982,7 +1142,7 @@ QImage FaceWarp::preview(const QImage& picture, const QRect& view, double zoomPe
             gridLast = c;
         }
     }
-    const bool wide = wideSampling() && source.sizeInBytes() < (qsizetype{1} << 31) - 64;
+    const bool wide = wideSampling(raster);
     inBands(view.height(), 16, [&](int first, int last) {
         std::vector<double> sx(static_cast<size_t>(std::max(0, gridLast - gridFirst + 1)));
         std::vector<double> sy(sx.size());
