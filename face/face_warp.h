@@ -27,22 +27,35 @@ struct FaceMove {
 // further point pairs the adjustments need (the forehead has no landmarks of its own).
 FaceMove faceMove(const FoundFace& face, const FaceSettings& settings);
 
-// The inverse map of one or more face moves over a picture of the given size.
+// The inverse map of one or more face moves over a picture of the given size: a thin-plate
+// spline from the targets to the landmarks' places, pinned on each moving face's ring (1.6
+// times the extent of its box and points, before and after) and on the picture's border inside
+// it, faded out towards the ring and zero beyond. Faces whose rings overlap share a spline. A
+// face that does not move is pinned where it is; one with non-finite points is ignored. The map
+// is sampled on a grid (step from 2 to 32 pixels, growing with the root of the smallest moving
+// face's size), whose nodes around each target are then nudged so that the interpolated map
+// reads each target's source; between nodes it is bilinear.
 class FaceWarp {
 public:
     FaceWarp(QSize pictureSize, const std::vector<FaceMove>& moves);
 
-    // Whether the map folds anywhere (its Jacobian is not positive on the grid).
+    // Whether the map folds anywhere: the Jacobian is not positive at some cell corner (on a
+    // bilinear cell that is the same as anywhere in it).
     bool folds() const;
-    // The region outside which every pixel stays as it is.
+    // The region outside which every pixel stays as it is (empty for the identity).
     QRect touchedRegion() const;
-    // Where the output pixel (x, y) reads in the unchanged picture.
+    // Where the output point (x, y) reads in the unchanged picture; (x, y) itself, exactly,
+    // outside the rings.
     QPointF sourceOf(double x, double y) const;
 
-    // The whole warped picture (Format_BGR888), resampled once from `picture`.
+    // The whole warped picture (Format_BGR888): each pixel whose source is another place is
+    // the program's bilinear sample there (effects::sampleBilinear), the others are copied.
+    // The picture itself when nothing moves.
     QImage apply(const QImage& picture) const;
-    // Only the part of the view: the rectangle `view` of the picture shown at `zoomPercent`,
-    // rendered at the view's resolution, for a live preview.
+    // A live preview of the part of the picture shown at `zoomPercent` in the rectangle
+    // `view` (in the shown picture's pixels): view pixel (c, r) shows the picture point
+    // p = ((view.x() + c) * 100 / zoomPercent, (view.y() + r) * 100 / zoomPercent), sampled
+    // at sourceOf(p) where the map moves it and otherwise the picture's pixel under p.
     QImage preview(const QImage& picture, const QRect& view, double zoomPercent) const;
 
 private:
@@ -56,7 +69,7 @@ private:
 };
 
 // Scales the moves down (targets towards the originals) until the warp no longer folds, and
-// returns the factor kept (1 when nothing had to be limited).
+// returns the factor kept (1 when nothing had to be limited; found by bisection to 1/4096).
 double limitToNoFold(QSize pictureSize, std::vector<FaceMove>& moves);
 
 }  // namespace face
