@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "effects/raster.h"
+#include "formats/photo/row_bands.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -24,36 +25,6 @@
 namespace face {
 
 namespace {
-
-// Runs work(first, last) over [0, count) in bands of `band`, on the machine's cores (the
-// calling thread among them).
-template <class Work>
-void inBands(int count, int band, const Work& work) {
-    const int bands = (count + band - 1) / band;
-    if (bands <= 0) {
-        return;
-    }
-    const int cores = static_cast<int>(std::thread::hardware_concurrency());
-    const int threads = std::clamp(cores, 1, std::min(bands, 8));
-    std::atomic<int> next{0};
-    auto run = [&] {
-        for (int b = next++; b < bands; b = next++) {
-            work(b * band, std::min(count, (b + 1) * band));
-        }
-    };
-    std::vector<std::thread> helpers;
-    for (int i = 1; i < threads; ++i) {
-        try {
-            helpers.emplace_back(run);
-        } catch (const std::system_error&) {
-            break;  // fewer threads: this one does the rest
-        }
-    }
-    run();
-    for (std::thread& helper : helpers) {
-        helper.join();
-    }
-}
 
 // Eight floats handled as one (a 256-bit vector where the processor has them, a pair of
 // 128-bit ones otherwise), and their bits.
@@ -937,7 +908,7 @@ FaceWarp::FaceWarp(QSize pictureSize, const std::vector<FaceMove>& moves) : size
         const int lastColumn = std::min(columns_ - 1, (group.bounds.right() - origin_.x()) / step_);
         const int firstRow = std::max(0, (group.bounds.top() - origin_.y()) / step_);
         const int lastRow = std::min(rows_ - 1, (group.bounds.bottom() - origin_.y()) / step_);
-        inBands(lastRow - firstRow + 1, 4, [&](int first, int last) {
+        formats::forEachBand(lastRow - firstRow + 1, 4, [&](int first, int last) {
             double x[Spline::kBatch], y[Spline::kBatch], w[Spline::kBatch];
             double dx[Spline::kBatch], dy[Spline::kBatch];
             int index[Spline::kBatch];
@@ -1045,7 +1016,7 @@ QImage FaceWarp::apply(const QImage& picture) const {
     const int mask = step_ - 1;
     // The gathers take 32-bit offsets, and the processor must have them.
     const bool wide = wideSampling(raster);
-    inBands(size_.height(), 32, [&](int first, int last) {
+    formats::forEachBand(size_.height(), 32, [&](int first, int last) {
         std::vector<QPointF> blended(static_cast<size_t>(columns_));
         std::vector<double> sx(static_cast<size_t>(region_.width()));
         std::vector<double> sy(static_cast<size_t>(region_.width()));
@@ -1143,7 +1114,7 @@ QImage FaceWarp::preview(const QImage& picture, const QRect& view, double zoomPe
         }
     }
     const bool wide = wideSampling(raster);
-    inBands(view.height(), 16, [&](int first, int last) {
+    formats::forEachBand(view.height(), 16, [&](int first, int last) {
         std::vector<double> sx(static_cast<size_t>(std::max(0, gridLast - gridFirst + 1)));
         std::vector<double> sy(sx.size());
         for (int r = first; r < last; ++r) {

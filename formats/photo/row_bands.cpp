@@ -9,7 +9,12 @@
 namespace formats {
 
 void forEachRowBand(int height, const std::function<void(int first, int last)>& work) {
-    const int bands = (height + kRowsPerBand - 1) / kRowsPerBand;
+    forEachBand(height, kRowsPerBand, work);
+}
+
+void forEachBand(int count, int bandSize, const std::function<void(int first, int last)>& work) {
+    bandSize = std::max(bandSize, 1);
+    const int bands = (count + bandSize - 1) / bandSize;
     if (bands <= 0) {
         return;
     }
@@ -17,7 +22,7 @@ void forEachRowBand(int height, const std::function<void(int first, int last)>& 
     std::atomic<int> next{0};
     auto run = [&] {
         for (int band = next++; band < bands; band = next++) {
-            work(band * kRowsPerBand, std::min(height, (band + 1) * kRowsPerBand));
+            work(band * bandSize, std::min(count, (band + 1) * bandSize));
         }
     };
     std::vector<std::thread> helpers;

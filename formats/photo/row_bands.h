@@ -14,4 +14,7 @@ constexpr int kRowsPerBand = 64;
 // done. Bands run in any order and at the same time, so work must touch only its own rows.
 void forEachRowBand(int height, const std::function<void(int first, int last)>& work);
 
+// The same over [0, count) in bands of `bandSize` (at least 1).
+void forEachBand(int count, int bandSize, const std::function<void(int first, int last)>& work);
+
 }  // namespace formats
