@@ -1,15 +1,12 @@
 #include "face/face_warp.h"
 
 #include <algorithm>
-#include <atomic>
 #include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <limits>
 #include <numbers>
-#include <system_error>
-#include <thread>
 
 #include "effects/raster.h"
 #include "formats/photo/row_bands.h"
