@@ -12,8 +12,8 @@
 
 namespace face {
 
-// Where Debian's package puts the 68-point landmark model, and the package's name for
-// messages when it is missing.
+// Where Debian's package puts the 68-point landmark model (unless the environment variable
+// MUGWARP_FACE_MODEL names another), and the package's name for messages when it is missing.
 QString defaultModelPath();
 constexpr const char* kModelPackage = "libdlib-data";
 

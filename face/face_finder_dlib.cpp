@@ -290,7 +290,11 @@ private:
 }  // namespace
 
 QString defaultModelPath() {
-    return QStringLiteral("/usr/share/dlib/shape_predictor_68_face_landmarks.dat");
+    // MUGWARP_FACE_MODEL names another file of the same kind.
+    const QString chosen = qEnvironmentVariable("MUGWARP_FACE_MODEL");
+    return chosen.isEmpty()
+               ? QStringLiteral("/usr/share/dlib/shape_predictor_68_face_landmarks.dat")
+               : chosen;
 }
 
 std::unique_ptr<FaceFinder> loadFaceFinder(const QString& modelPath) {

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <limits>
 #include <numbers>
+#include <optional>
 
 #include "effects/raster.h"
 #include "formats/photo/row_bands.h"
@@ -1156,38 +1157,59 @@ QImage FaceWarp::preview(const QImage& picture, const QRect& view, double zoomPe
     return out;
 }
 
-double limitToNoFold(QSize pictureSize, std::vector<FaceMove>& moves) {
-    if (!FaceWarp(pictureSize, moves).folds()) {
-        return 1;
+std::vector<FaceMove> scaledMoves(const std::vector<FaceMove>& moves, double fraction) {
+    std::vector<FaceMove> result = moves;
+    if (fraction == 1) {
+        return result;
+    }
+    const auto towards = [fraction](QPointF from, QPointF to) {
+        return fraction == 0 ? from : from + fraction * (to - from);
+    };
+    for (FaceMove& move : result) {
+        for (int i = 0; i < kLandmarkCount; ++i) {
+            move.to[i] = towards(move.from[i], move.to[i]);
+        }
+        for (auto& [from, to] : move.extra) {
+            to = towards(from, to);
+        }
+    }
+    return result;
+}
+
+FaceWarp limitedWarp(QSize pictureSize, std::vector<FaceMove>& moves, double* kept) {
+    FaceWarp full(pictureSize, moves);
+    if (!full.folds()) {
+        if (kept != nullptr) {
+            *kept = 1;
+        }
+        return full;
     }
     const std::vector<FaceMove> original = moves;
-    const auto scaled = [&](double f) {
-        std::vector<FaceMove> result = original;
-        for (FaceMove& move : result) {
-            const auto towards = [f](QPointF from, QPointF to) {
-                return f == 0 ? from : from + f * (to - from);
-            };
-            for (int i = 0; i < kLandmarkCount; ++i) {
-                move.to[i] = towards(move.from[i], move.to[i]);
-            }
-            for (auto& [from, to] : move.extra) {
-                to = towards(from, to);
-            }
-        }
-        return result;
-    };
-    // Bisection between the identity (which never folds) and the full moves.
+    // Bisection between the identity (which never folds) and the full moves; the warp of the
+    // last fraction that did not fold is kept, so the spline is not built again.
     double low = 0, high = 1;
+    std::optional<FaceWarp> lowWarp;
     for (int k = 0; k < 12; ++k) {
         const double mid = (low + high) / 2;
-        if (FaceWarp(pictureSize, scaled(mid)).folds()) {
+        FaceWarp warp(pictureSize, scaledMoves(original, mid));
+        if (warp.folds()) {
             high = mid;
         } else {
             low = mid;
+            lowWarp = std::move(warp);
         }
     }
-    moves = scaled(low);
-    return low;
+    moves = scaledMoves(original, low);
+    if (kept != nullptr) {
+        *kept = low;
+    }
+    return lowWarp ? std::move(*lowWarp) : FaceWarp(pictureSize, moves);
+}
+
+double limitToNoFold(QSize pictureSize, std::vector<FaceMove>& moves) {
+    double kept = 1;
+    limitedWarp(pictureSize, moves, &kept);
+    return kept;
 }
 
 }  // namespace face

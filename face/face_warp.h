@@ -68,8 +68,14 @@ private:
     std::vector<QPointF> grid_;   // displacement (source minus output position) at each node
 };
 
+// The moves with every target taken `fraction` of the way from its original place (1 keeps
+// them, 0 is the identity).
+std::vector<FaceMove> scaledMoves(const std::vector<FaceMove>& moves, double fraction);
+
 // Scales the moves down (targets towards the originals) until the warp no longer folds, and
 // returns the factor kept (1 when nothing had to be limited; found by bisection to 1/4096).
 double limitToNoFold(QSize pictureSize, std::vector<FaceMove>& moves);
+// The same, giving the warp of the limited moves too (built once, not again after the limit).
+FaceWarp limitedWarp(QSize pictureSize, std::vector<FaceMove>& moves, double* kept = nullptr);
 
 }  // namespace face

@@ -21,6 +21,7 @@
 #include "app/main_window.h"
 #include "app/shared_state.h"
 #include "tools/colour_panel.h"
+#include "tools/face_page.h"
 #include "workarea/picture_control.h"
 #include "workarea/work_area.h"
 
@@ -88,6 +89,8 @@ TTools::TTools(QWidget* parent)
     ProgressBar1->setRange(0, 500);
     ProgressBar1->setValue(0);
     ProgressBar1->setTextVisible(false);
+    facePage = new FacePage(ProgressBar1);
+    TabbedNotebook1->addTab(facePage, "Face");
 
     Timer1 = new QTimer(this);
     Timer1->setInterval(100);
@@ -155,6 +158,10 @@ void TTools::TabbedNotebook1Change(int newPage) {
     if (newPage != kSignPage && Work_area != nullptr) {
         Work_area->endSignDrag();
     }
+    if (shownPage_ == kFacePage && newPage != kFacePage) {
+        facePage->leave();
+    }
+    shownPage_ = newPage;
     switch (newPage) {
         case kDistortPage:
             DistortMode = 1;
@@ -196,6 +203,13 @@ void TTools::TabbedNotebook1Change(int newPage) {
             SpeedButton14->setChecked(true);
             setPictureHint(QString());
             restoreToolCursor();
+            break;
+        case kFacePage:
+            DistortMode = 0;
+            if (Work_area != nullptr) {
+                Work_area->RemoveTheBrush();
+            }
+            facePage->enter();
             break;
         default:
             break;

@@ -1,8 +1,8 @@
-// TTools: the floating tool palette. Its four pages choose the tool family and
+// TTools: the floating tool palette. Its first four pages choose the tool family and
 // its parameters; the handlers write the shared editing state and set the
 // picture window's hint and cursor, and the effects read the track bars
-// directly when they run. Below the pages sit the progress bar of a running
-// distortion and the step recorder's buttons.
+// directly when they run. The fifth page changes faces on its own. Below the pages sit the progress
+// bar of a running distortion and the step recorder's buttons.
 #pragma once
 
 #include <QColor>
@@ -25,6 +25,7 @@ class QTabWidget;
 class QTimer;
 class QToolButton;
 class ColourPanel;
+class FacePage;
 
 class TTools : public QWidget {
     Q_OBJECT
@@ -36,6 +37,7 @@ public:
     static constexpr int kTwistPage = 1;
     static constexpr int kSketchPage = 2;
     static constexpr int kSignPage = 3;
+    static constexpr int kFacePage = 4;
 
     QTabWidget* TabbedNotebook1 = nullptr;
 
@@ -83,6 +85,9 @@ public:
     QLabel* Label15 = nullptr;
     TrackBar* TrackBar6 = nullptr;  // pen thickness
     QLabel* Label10 = nullptr;
+
+    // Face page: finds the faces and changes them (see tools/face_page.h).
+    FacePage* facePage = nullptr;
 
     // Below the pages.
     QProgressBar* ProgressBar1 = nullptr;
@@ -169,4 +174,5 @@ private:
     std::optional<ExportChoice> showExportDialog();
 
     ColourPanel* colourPanel_ = nullptr;  // Panel2 as what it is
+    int shownPage_ = kDistortPage;        // the page before a change
 };

@@ -17,6 +17,11 @@ FeedbackOverlay::FeedbackOverlay(QWidget* viewport) : QWidget(viewport) {
 }
 
 bool FeedbackOverlay::eventFilter(QObject* watched, QEvent* event) {
+    // The face marks move with the picture under them.
+    if (faces_ && watched == facePicture_ &&
+        (event->type() == QEvent::Move || event->type() == QEvent::Resize)) {
+        update();
+    }
     if (watched == parentWidget()) {
         if (event->type() == QEvent::Resize) {
             setGeometry(parentWidget()->rect());
@@ -114,8 +119,96 @@ void FeedbackOverlay::hideLine() {
     update(dirty);
 }
 
+void FeedbackOverlay::showFaces(QWidget* picture, QSize pictureSize, FaceMarks marks) {
+    QRegion dirty = facesArea();
+    if (facePicture_ != picture) {
+        if (facePicture_) {
+            facePicture_->removeEventFilter(this);
+        }
+        facePicture_ = picture;
+        picture->installEventFilter(this);
+    }
+    facePictureSize_ = pictureSize;
+    faces_ = std::move(marks);
+    dirty += facesArea();
+    keepOnTop();
+    update(dirty);
+}
+
+void FeedbackOverlay::hideFaces() {
+    if (!faces_) {
+        return;
+    }
+    const QRegion dirty = facesArea();
+    faces_.reset();
+    update(dirty);
+}
+
+QTransform FeedbackOverlay::faceTransform() const {
+    if (!facePicture_ || facePictureSize_.isEmpty()) {
+        return {};
+    }
+    const QPoint origin = facePicture_->mapTo(parentWidget(), QPoint(0, 0));
+    // Picture pixel centres land on the centres of the control's pixels that show them.
+    const double sx = static_cast<double>(facePicture_->width()) / facePictureSize_.width();
+    const double sy = static_cast<double>(facePicture_->height()) / facePictureSize_.height();
+    return QTransform(sx, 0, 0, sy, origin.x() + sx / 2, origin.y() + sy / 2);
+}
+
+QRegion FeedbackOverlay::facesArea() const {
+    if (!faces_ || !facePicture_) {
+        return {};
+    }
+    const QTransform transform = faceTransform();
+    QRegion area;
+    for (const FaceMarks::Face& face : faces_->faces) {
+        for (const FaceMarks::Line& line : face.lines) {
+            area +=
+                transform.map(line.points).boundingRect().toAlignedRect().adjusted(-2, -2, 2, 2);
+        }
+    }
+    if (faces_->box) {
+        area += transform.mapRect(*faces_->box).toAlignedRect().adjusted(-2, -2, 2, 2);
+    }
+    return area;
+}
+
+void FeedbackOverlay::paintFaces(QPainter& painter) const {
+    if (!faces_ || !facePicture_) {
+        return;
+    }
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setBrush(Qt::NoBrush);
+    const QTransform transform = faceTransform();
+    for (const FaceMarks::Face& face : faces_->faces) {
+        const bool chosen = face.chosen;
+        // A dark line under a light one shows on bright and dark skin alike.
+        for (const auto& [colour, width] :
+             {std::pair{QColor(0, 0, 0, 140), chosen ? 3.0 : 2.0},
+              std::pair{chosen ? QColor(0, 255, 255) : QColor(255, 255, 255, 170),
+                        chosen ? 1.5 : 1.0}}) {
+            painter.setPen(QPen(colour, width));
+            for (const FaceMarks::Line& line : face.lines) {
+                const QPolygonF shown = transform.map(line.points);
+                if (line.closed) {
+                    painter.drawPolygon(shown);
+                } else {
+                    painter.drawPolyline(shown);
+                }
+            }
+        }
+    }
+    if (faces_->box) {
+        painter.setPen(QPen(Qt::cyan, 1, Qt::DashLine));
+        painter.drawRect(transform.mapRect(*faces_->box));
+    }
+    painter.restore();
+}
+
 void FeedbackOverlay::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
+    paintFaces(painter);
     painter.setRenderHint(QPainter::Antialiasing, false);
     const QRect exposed = event->rect();
     for (const BandPixel& pixel : bandPixels_) {

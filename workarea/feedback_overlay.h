@@ -7,8 +7,11 @@
 #include <QColor>
 #include <QLine>
 #include <QPoint>
+#include <QPointer>
+#include <QPolygonF>
 #include <QRect>
 #include <QRegion>
+#include <QTransform>
 #include <QWidget>
 #include <optional>
 #include <vector>
@@ -17,6 +20,24 @@
 struct BandPixel {
     QPoint at;
     bool white = false;
+};
+
+// Faces outlined on the picture, in picture pixels: each face's lines, the chosen ones drawn
+// brighter, and a box being dragged around a face the finder missed.
+struct FaceMarks {
+    struct Line {
+        QPolygonF points;
+        bool closed = false;
+        bool operator==(const Line&) const = default;
+    };
+    struct Face {
+        std::vector<Line> lines;
+        bool chosen = false;
+        bool operator==(const Face&) const = default;
+    };
+    std::vector<Face> faces;
+    std::optional<QRectF> box;
+    bool operator==(const FaceMarks&) const = default;
 };
 
 class FeedbackOverlay : public QWidget {
@@ -35,6 +56,12 @@ public:
     void showLine(const QLine& line);
     void hideLine();
 
+    // Face marks over `picture` (the control showing a picture of `pictureSize` pixels); they
+    // follow it as it scrolls or zooms.
+    void showFaces(QWidget* picture, QSize pictureSize, FaceMarks marks);
+    void hideFaces();
+    const std::optional<FaceMarks>& faceMarks() const { return faces_; }
+
     const std::vector<BandPixel>& bandPixels() const { return bandPixels_; }
     std::optional<QRect> brushBox() const { return brush_; }
     std::optional<QLine> line() const { return line_; }
@@ -51,9 +78,16 @@ protected:
 
 private:
     void keepOnTop();
+    // Where the face marks' picture points are drawn, and the area they cover.
+    QTransform faceTransform() const;
+    QRegion facesArea() const;
+    void paintFaces(QPainter& painter) const;
 
     std::optional<QRect> bandOutline_;
     std::vector<BandPixel> bandPixels_;
     std::optional<QRect> brush_;
     std::optional<QLine> line_;
+    std::optional<FaceMarks> faces_;
+    QPointer<QWidget> facePicture_;
+    QSize facePictureSize_;
 };

@@ -15,7 +15,35 @@ PictureControl::PictureControl(TWork_area* owner, QWidget* parent)
 
 void PictureControl::setPicture(QImage picture) {
     picture_ = std::move(picture);
+    preview_ = {};
     update();
+    emit pictureReplaced();
+}
+
+void PictureControl::setPreview(PicturePreview preview) {
+    const QRect before = shownPreviewRegion();
+    preview_ = std::move(preview);
+    update(QRegion(before) + shownPreviewRegion());
+}
+
+void PictureControl::clearPreview() {
+    if (hasPreview()) {
+        const QRect before = shownPreviewRegion();
+        preview_ = {};
+        update(before);
+    }
+}
+
+QRect PictureControl::shownPreviewRegion() const {
+    if (!hasPreview() || picture_.isNull()) {
+        return {};
+    }
+    const double sx = static_cast<double>(width()) / picture_.width();
+    const double sy = static_cast<double>(height()) / picture_.height();
+    const QRectF r = preview_.region;
+    return QRectF(r.x() * sx, r.y() * sy, r.width() * sx, r.height() * sy)
+        .toAlignedRect()
+        .intersected(rect());
 }
 
 bool PictureControl::event(QEvent* event) {
@@ -39,6 +67,15 @@ void PictureControl::paintEvent(QPaintEvent* event) {
     const QRectF source(target.x() * sx, target.y() * sy, target.width() * sx,
                         target.height() * sy);
     painter.drawImage(target, picture_, source);
+    // The preview over what it changes, rendered for the exposed part only: scrolling and
+    // zooming need nothing more than the repaint they cause.
+    const QRect shown = shownPreviewRegion().intersected(event->rect());
+    if (!shown.isEmpty()) {
+        const QImage part = preview_.render(shown, 100.0 * width() / picture_.width());
+        if (!part.isNull()) {
+            painter.drawImage(shown.topLeft(), part);
+        }
+    }
 }
 
 void PictureControl::mousePressEvent(QMouseEvent* event) {

@@ -3,9 +3,18 @@
 #pragma once
 
 #include <QImage>
+#include <QRect>
 #include <QWidget>
+#include <functional>
 
 class TWork_area;
+
+// A live preview shown over part of the picture without changing it: `region` (picture pixels)
+// is painted by `render`, asked for the exposed part in control pixels at the shown zoom.
+struct PicturePreview {
+    QRect region;
+    std::function<QImage(const QRect& shown, double zoomPercent)> render;
+};
 
 class PictureControl : public QWidget {
     Q_OBJECT
@@ -13,8 +22,14 @@ public:
     PictureControl(TWork_area* owner, QWidget* parent);
 
     const QImage& picture() const { return picture_; }
-    // Replaces the picture in one step and repaints.
+    // Replaces the picture in one step and repaints; a preview goes with the picture it was
+    // made for, and pictureReplaced() tells whoever showed it.
     void setPicture(QImage picture);
+    void setPreview(PicturePreview preview);
+    void clearPreview();
+    bool hasPreview() const { return static_cast<bool>(preview_.render); }
+    // The preview's region in control pixels at the current size.
+    QRect shownPreviewRegion() const;
     // Gives write access for an effect that changes the picture in place; the
     // caller repaints with update() when done.
     QImage& editablePicture() { return picture_; }
@@ -22,6 +37,9 @@ public:
     // Whether the control's hint shows as a tool tip; the hint text is kept while it does not.
     void setHintShown(bool shown) { hintShown_ = shown; }
     bool hintShown() const { return hintShown_; }
+
+signals:
+    void pictureReplaced();
 
 protected:
     bool event(QEvent* event) override;
@@ -36,5 +54,6 @@ protected:
 private:
     TWork_area* owner_;
     QImage picture_;
+    PicturePreview preview_;
     bool hintShown_ = true;
 };

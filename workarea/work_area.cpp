@@ -18,6 +18,7 @@
 #include "platform/cursor_confinement.h"
 #include "tools/tool_palette.h"
 #include "workarea/picture_control.h"
+#include "workarea/picture_tool.h"
 #include "workarea/sign_cursors.h"
 
 namespace {
@@ -177,10 +178,25 @@ void TWork_area::fitPictureToZoom() {
     Image1->update();
 }
 
-void TWork_area::Image1MouseDown(Qt::MouseButton /*button*/, Qt::MouseButtons buttons, int X,
-                                 int Y) {
+void TWork_area::setPictureTool(PictureTool* tool) {
+    pictureTool_ = tool;
+    toolPress_ = false;
+}
+
+QPointF TWork_area::picturePoint(int X, int Y) const {
+    refreshZoomPercent();
+    const double scale = ZoomPercent > 0 ? 100.0 / ZoomPercent : 1.0;
+    return {X * scale, Y * scale};
+}
+
+void TWork_area::Image1MouseDown(Qt::MouseButton button, Qt::MouseButtons buttons, int X, int Y) {
     const bool leftDown = buttons.testFlag(Qt::LeftButton);
     const bool rightDown = buttons.testFlag(Qt::RightButton);
+    if (pictureTool_ != nullptr && button == Qt::LeftButton && SelectMode == 0) {
+        toolPress_ = true;
+        pictureTool_->picturePress(picturePoint(X, Y));
+        return;
+    }
     Form1->Action6->setEnabled(false);
     if (leftDown && SelectMode == 1) {
         Form1->Action6->setEnabled(false);
@@ -213,6 +229,14 @@ void TWork_area::Image1MouseDown(Qt::MouseButton /*button*/, Qt::MouseButtons bu
 void TWork_area::Image1MouseMove(Qt::MouseButtons buttons, int X, int Y) {
     const bool leftDown = buttons.testFlag(Qt::LeftButton);
     const bool rightDown = buttons.testFlag(Qt::RightButton);
+    if (toolPress_ && pictureTool_ != nullptr) {
+        if (leftDown) {
+            pictureTool_->pictureDrag(picturePoint(X, Y));
+        }
+        if (!rightDown) {
+            return;
+        }
+    }
     if (SelectMode != 0) {
         if (leftDown) {
             refreshZoomPercent();
@@ -273,6 +297,13 @@ void TWork_area::pan(int X, int Y) {
 }
 
 void TWork_area::Image1MouseUp(Qt::MouseButton button, Qt::MouseButtons /*buttons*/, int X, int Y) {
+    if (toolPress_ && button == Qt::LeftButton) {
+        toolPress_ = false;
+        if (pictureTool_ != nullptr) {
+            pictureTool_->pictureRelease(picturePoint(X, Y));
+        }
+        return;
+    }
     Timer1->stop();
     ButtonHeld = 0;
     const bool left = button == Qt::LeftButton;
@@ -293,7 +324,7 @@ void TWork_area::Image1MouseUp(Qt::MouseButton button, Qt::MouseButtons /*button
 }
 
 void TWork_area::Image1Click() {
-    if (SelectMode != 0 || pressPage_ == kSignPage) {
+    if (toolPress_ || SelectMode != 0 || pressPage_ == kSignPage) {
         return;
     }
     distortAt(ClickPoint);

@@ -17,6 +17,7 @@
 #include "workarea/feedback_overlay.h"
 
 class PictureControl;
+class PictureTool;
 class QLabel;
 class QPlainTextEdit;
 class QScrollArea;
@@ -135,6 +136,10 @@ public:
     // The marks' widget over the visible area, made on first use.
     FeedbackOverlay* feedbackOverlay();
 
+    // The tool that takes the left button on the picture while its page is shown; none gives
+    // the button back to the distortions and signs.
+    void setPictureTool(PictureTool* tool);
+
     // Window-client point of a point relative to Image1.
     QPoint clientPoint(int X, int Y) const;
     // The current picture.
@@ -157,6 +162,8 @@ private:
     bool AppMessage(QEvent* event);
     void pan(int X, int Y);
     int paletteIndex() const;
+    // Picture pixel under a point relative to Image1, with fractions.
+    QPointF picturePoint(int X, int Y) const;
 
     // Steps the mask and records the outline pixel at window point (X, Y).
     void AntsPixelProc(int X, int Y, std::vector<BandPixel>& canvas);
@@ -171,6 +178,9 @@ private:
     void showPictureChange(const QRect& pictureArea);
 
     bool shown_ = false;
+    PictureTool* pictureTool_ = nullptr;
+    // Whether the left press under way went to pictureTool_.
+    bool toolPress_ = false;
     // The application-wide filter that hands wheel events to AppMessage, and only those.
     QObject* wheelHook_ = nullptr;
     FeedbackOverlay* Overlay = nullptr;
