@@ -365,7 +365,7 @@ void FacePage::chooseFace(int index) {
     schedulePreview();
 }
 
-std::vector<face::FoundFace> FacePage::changedFaces() const {
+std::vector<face::FoundFace> FacePage::facesToChange() const {
     if (allFaces_->isChecked()) {
         return faces_;
     }
@@ -379,11 +379,17 @@ void FacePage::showMarks() {
     if (!active_) {
         return;
     }
+    // The faces being changed are outlined where the preview shows them.
+    const face::FaceSettings values = settings();
     FaceMarks marks;
     for (size_t f = 0; f < faces_.size(); ++f) {
         FaceMarks::Face shown;
         shown.chosen = allFaces_->isChecked() || static_cast<int>(f) == chosen_;
-        for (face::OutlinePart& part : face::outlineOf(faces_[f].points)) {
+        const face::FoundFace drawn =
+            shown.chosen && !values.isIdentity()
+                ? face::changedFaces({faces_[f]}, values, previewLimit_).front()
+                : faces_[f];
+        for (face::OutlinePart& part : face::outlineOf(drawn.points)) {
             shown.lines.push_back({std::move(part.points), part.closed});
         }
         marks.faces.push_back(std::move(shown));
@@ -408,15 +414,18 @@ void FacePage::schedulePreview() {
 void FacePage::renderPreview() {
     const QImage picture = editing::currentPicture();
     const face::FaceSettings values = settings();
-    const std::vector<face::FoundFace> changing = changedFaces();
+    const std::vector<face::FoundFace> changing = facesToChange();
     if (!active_ || picture.isNull() || changing.empty() || values.isIdentity()) {
         editing::dropPreview();
         limit_->hide();
+        showMarks();
         return;
     }
     double limitedTo = 1;
     auto warp = std::make_shared<const face::FaceWarp>(
         face::faceWarp(picture.size(), changing, values, &limitedTo));
+    previewLimit_ = limitedTo;
+    showMarks();
     if (limitedTo < 1) {
         limit_->setText(QString("Limited to %1 % so the picture does not fold.")
                             .arg(static_cast<int>(std::floor(limitedTo * 100))));
@@ -431,7 +440,7 @@ void FacePage::renderPreview() {
 
 void FacePage::applyChange() {
     const face::FaceSettings values = settings();
-    const std::vector<face::FoundFace> changing = changedFaces();
+    const std::vector<face::FoundFace> changing = facesToChange();
     const QImage original = editing::currentPicture();
     if (busy_ || original.isNull() || changing.empty() || values.isIdentity()) {
         return;

@@ -84,7 +84,7 @@ private:
 
     void chooseFace(int index);
     // The faces the sliders change: the chosen one, or all of them.
-    std::vector<face::FoundFace> changedFaces() const;
+    std::vector<face::FoundFace> facesToChange() const;
     void showMarks();
     void schedulePreview();
     void renderPreview();
@@ -119,6 +119,7 @@ private:
     std::vector<face::FoundFace> faces_;
     qint64 facesKey_ = -1;
     int chosen_ = -1;
+    double previewLimit_ = 1;  // how much of the sliders' change the preview shows
     // A press on the picture: the face it chose, or where a box drag began.
     int pressedFace_ = -1;
     std::optional<QPointF> boxStart_;

@@ -21,6 +21,7 @@
 #include "app/main_window.h"
 #include "app/shared_state.h"
 #include "tools/colour_panel.h"
+#include "tools/compact_tabs.h"
 #include "tools/face_page.h"
 #include "workarea/picture_control.h"
 #include "workarea/work_area.h"
@@ -108,6 +109,8 @@ TTools::TTools(QWidget* parent)
     SaveDialog1 = [this] { return showExportDialog(); };
 
     resize(241, 506);
+    // The Face page beside the four makes five tabs in the palette's width.
+    fitTabsInWidth(TabbedNotebook1->tabBar(), width() - 2 * layout->contentsMargins().left() - 4);
     move(629, 90);
     // Connected last, so building the controls runs no handler.
     connectHandlers();
