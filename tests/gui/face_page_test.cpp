@@ -104,6 +104,20 @@ TEST(FacePage, FindsPreviewsAppliesUndoesLeavesAndMorphsWhileRecording) {
     ASSERT_TRUE(QTest::qWaitFor([page] { return !page->busy(); }, 30000));
     ASSERT_EQ(page->faces().size(), 1u);
 
+    // Values that would fold the picture are held back, and the page says so.
+    page->slider(Adjustment::Caricature)->setValue(300);
+    page->slider(Adjustment::EyeSize)->setValue(100);
+    page->slider(Adjustment::MouthWidth)->setValue(100);
+    page->slider(Adjustment::MouthHeight)->setValue(100);
+    page->slider(Adjustment::NoseWidth)->setValue(100);
+    ASSERT_TRUE(QTest::qWaitFor([page] { return !page->limitNote().isEmpty(); }, 5000));
+    EXPECT_TRUE(page->limitNote().startsWith("Limited to ")) << page->limitNote().toStdString();
+    page->resetButton()->click();
+    EXPECT_EQ(page->slider(Adjustment::Caricature)->value(), 0);
+    EXPECT_FALSE(page->resetButton()->isEnabled());
+    ASSERT_TRUE(QTest::qWaitFor([] { return !Work_area->Image1->hasPreview(); }, 5000));
+    EXPECT_TRUE(page->limitNote().isEmpty());
+
     // Leaving the page drops an unapplied change.
     page->slider(Adjustment::Smile)->setValue(80);
     ASSERT_TRUE(QTest::qWaitFor([] { return Work_area->Image1->hasPreview(); }, 5000));
