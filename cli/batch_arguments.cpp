@@ -1,5 +1,7 @@
 #include "cli/batch_arguments.h"
 
+#include "warp/warp_brush.h"
+
 #include <charconv>
 #include <optional>
 #include <string>
@@ -160,6 +162,11 @@ BatchArguments parseBatchArguments(const QStringList& arguments) {
     for (qsizetype i = 0; i < expected; ++i) {
         const QString& word = words[3 + i];
         const ArgumentKind kind = wanted[i].kind;
+        if (kind == ArgumentKind::File) {
+            result.values.push_back(static_cast<int>(result.files.size()));
+            result.files.push_back(word);
+            continue;
+        }
         const auto value = kind == ArgumentKind::Colour ? colourFrom(word)
                            : kind == ArgumentKind::Word ? wordFrom(word, wanted[i].words)
                                                         : integerFrom(word);
@@ -228,6 +235,13 @@ QString usageText() {
             }
         }
     }
+    QStringList tools;
+    for (const warp::BrushInfo& brush : warp::brushTable()) {
+        tools.append(QString::fromUtf8(brush.word.data(), static_cast<qsizetype>(brush.word.size())));
+    }
+    text += QStringLiteral("TOOL of stroke: %1; STRENGTH and HARDNESS 0..100 (HARDNESS 50 when "
+                           "left out); a push dab pushes from the line before when that is a push\n")
+                .arg(tools.join(QStringLiteral(", ")));
     return text;
 }
 

@@ -23,6 +23,8 @@ struct BatchArguments {
     const OperationInfo* operation = nullptr;
     // One per argument of the operation; a colour is given by its colour value.
     std::vector<int> values;
+    // The File arguments' names, in order.
+    std::vector<QString> files;
     int repeat = 1;
     int webpQuality = 0;  // 0: a .webp OUTPUT is lossless
     bool helpWanted = false;

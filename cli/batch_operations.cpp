@@ -14,6 +14,11 @@
 #include "face/face_change.h"
 #include "face/face_finder.h"
 #include "formats/picture_limits.h"
+#include "warp/stroke_file.h"
+#include "warp/warp_session.h"
+
+#include <QFile>
+#include <QFileInfo>
 
 namespace batch {
 namespace {
@@ -192,6 +197,58 @@ void applyFaceSlider(QImage& picture, std::span<const int> values) {
     changeEveryFace(picture, static_cast<face::Adjustment>(values[0] + 1), values[1]);
 }
 
+void checkBrush(int radius, int strength) {
+    if (radius < 1 || radius > warp::kLargestRadius) {
+        throw OperationError("the radius must be from 1 to " +
+                             std::to_string(static_cast<int>(warp::kLargestRadius)) + ", not " +
+                             std::to_string(radius));
+    }
+    if (strength < 0 || strength > 100) {
+        throw OperationError("the strength must be from 0 to 100, not " +
+                             std::to_string(strength));
+    }
+}
+
+void applyPush(QImage& picture, std::span<const int> values) {
+    checkBrush(values[4], values[5]);
+    picture = warp::warpPicture(
+        picture, warp::straightPush(QPointF(values[0], values[1]), QPointF(values[2], values[3]),
+                                    values[4], values[5]));
+}
+
+// A stroke file is text of a dab a line: far below this size.
+constexpr qint64 kLargestStrokeFile = 64 * 1024 * 1024;
+
+void applyStroke(QImage& picture, std::span<const int> values, std::span<const QString> files) {
+    const QString& name = files[static_cast<size_t>(values[0])];
+    const std::string shown = name.toStdString();
+    const QFileInfo info(name);
+    if (!info.exists()) {
+        throw OperationError("the stroke file " + shown + " does not exist");
+    }
+    if (!info.isFile()) {
+        throw OperationError("the stroke file " + shown + " is not a regular file");
+    }
+    if (info.size() > kLargestStrokeFile) {
+        throw OperationError("the stroke file " + shown + " is larger than 64 MB");
+    }
+    QFile file(name);
+    if (!file.open(QIODevice::ReadOnly)) {
+        throw OperationError("the stroke file " + shown + " cannot be read");
+    }
+    const QByteArray text = file.read(kLargestStrokeFile + 1);
+    if (text.size() > kLargestStrokeFile) {
+        throw OperationError("the stroke file " + shown + " is larger than 64 MB");
+    }
+    try {
+        picture = warp::warpPicture(
+            picture, warp::parseStrokeFile(std::string_view(text.constData(),
+                                                            static_cast<size_t>(text.size()))));
+    } catch (const warp::StrokeFileError& error) {
+        throw OperationError(shown + ", " + error.what());
+    }
+}
+
 }  // namespace
 
 const std::vector<OperationInfo>& operationTable() {
@@ -266,6 +323,16 @@ const std::vector<OperationInfo>& operationTable() {
          {{"SLIDER", ArgumentKind::Word, faceSliderWords()}, "VALUE"},
          "move one feature of every face by VALUE (-100..100); SLIDER as listed below",
          applyFaceSlider},
+        {"push",
+         {"X1", "Y1", "X2", "Y2", "RADIUS", "STRENGTH"},
+         "push the picture from (X1, Y1) to (X2, Y2) with a brush of RADIUS, STRENGTH 0..100",
+         applyPush},
+        {"stroke",
+         {{"FILE", ArgumentKind::File}},
+         "warp brush dabs from FILE, a line each: TOOL X Y RADIUS STRENGTH [HARDNESS]",
+         nullptr,
+         {},
+         applyStroke},
     };
     return table;
 }

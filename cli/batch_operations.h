@@ -19,6 +19,7 @@ enum class ArgumentKind {
     Integer,  // a whole decimal number
     Colour,   // #rrggbb in hexadecimal, either case; its value is the colour value
     Word,     // one of a list of words; its value is the word's place in the list
+    File,     // a file's name; its value is its place among the operation's file names
 };
 
 struct Argument {
@@ -41,6 +42,9 @@ struct OperationInfo {
     void (*apply)(QImage& picture, std::span<const int> values);
     // Values taken when none are given; empty when the arguments must be given.
     std::vector<int> defaults = {};
+    // For operations with File arguments, in place of `apply`: the file names as given.
+    void (*applyWithFiles)(QImage& picture, std::span<const int> values,
+                           std::span<const QString> files) = nullptr;
 };
 
 const std::vector<OperationInfo>& operationTable();

@@ -46,7 +46,11 @@ void run(const batch::BatchArguments& arguments) {
     QImage picture = formats::readPictureFile(arguments.input);
     if (arguments.operation != nullptr) {
         for (int i = 0; i < arguments.repeat; ++i) {
-            arguments.operation->apply(picture, arguments.values);
+            if (arguments.operation->applyWithFiles != nullptr) {
+                arguments.operation->applyWithFiles(picture, arguments.values, arguments.files);
+            } else {
+                arguments.operation->apply(picture, arguments.values);
+            }
         }
     }
     formats::writeFileAtomically(

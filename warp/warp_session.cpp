@@ -54,4 +54,15 @@ void WarpSession::compose(const QRect& region,
     field_.markTouched(field_.pixelsOf(nodes));
 }
 
+QImage warpPicture(const QImage& picture, const std::vector<Dab>& dabs) {
+    WarpSession session;
+    session.follow(picture);
+    for (const Dab& dab : dabs) {
+        applyDab(session.field(), dab);
+    }
+    QImage out = picture;
+    session.render(out, session.field().touched());
+    return out;
+}
+
 }  // namespace warp

@@ -8,8 +8,10 @@
 #include <QImage>
 #include <QRect>
 #include <functional>
+#include <vector>
 
 #include "warp/displacement_field.h"
+#include "warp/warp_brush.h"
 
 namespace warp {
 
@@ -41,5 +43,9 @@ private:
     double amount_ = 1;
     qint64 producedKey_ = -1;
 };
+
+// The dabs applied to one field over `picture`, then the picture resampled once through it
+// (mugwarp-batch's strokes).
+QImage warpPicture(const QImage& picture, const std::vector<Dab>& dabs);
 
 }  // namespace warp

@@ -18,6 +18,8 @@
 
 #include <functional>
 #include "formats/picture_file.h"
+#include "warp/stroke_file.h"
+#include "warp/warp_session.h"
 
 namespace {
 
@@ -356,3 +358,38 @@ TEST_F(BatchRun, FindsAndChangesFaces) {
 }
 
 }  // namespace
+
+TEST_F(BatchRun, PushesAndPlaysStrokeFilesThroughOneField) {
+    const QString output = path("warped.bmp");
+    const auto written = [&](const QStringList& operation) {
+        EXPECT_EQ(run(QStringList{input, output} + operation).exitCode, 0)
+            << operation.join(' ').toStdString();
+        return formats::readPictureFile(output);
+    };
+    const QImage pushed = written({"push", "10", "15", "25", "15", "12", "80"});
+    EXPECT_EQ(pushed, warp::warpPicture(picture, warp::straightPush({10, 15}, {25, 15}, 12, 80)));
+    EXPECT_NE(pushed, picture);
+
+    const QString stroke = path("stroke.txt");
+    const auto writeStroke = [&](const char* text) {
+        QFile file(stroke);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text);
+    };
+    writeStroke("push 10 15 12 80\npush 25 15 12 80 50\nreconstruct 20 15 40 100 100\n");
+    EXPECT_EQ(written({"stroke", stroke}), picture);  // reconstructed to zero: bit for bit
+    writeStroke("twirl-cw 20 15 12 100\nfreeze 5 5 4 100\n");
+    EXPECT_NE(written({"stroke", stroke}), picture);
+
+    QFile::remove(output);
+    writeStroke("bloat 20 15 12 60\n\npush 1 2 three 4\n");
+    const Outcome bad = run({input, output, "stroke", stroke});
+    EXPECT_EQ(bad.exitCode, 1);
+    EXPECT_NE(bad.errors.indexOf("line 3"), -1) << bad.errors.toStdString();
+    EXPECT_FALSE(QFile::exists(output));
+    const Outcome folder = run({input, output, "stroke", this->folder.path()});
+    EXPECT_EQ(folder.exitCode, 1);
+    EXPECT_NE(folder.errors.indexOf("is not a regular file"), -1);
+    EXPECT_EQ(run({input, output, "push", "1", "1", "5", "5", "0", "50"}).exitCode, 1);
+    EXPECT_FALSE(QFile::exists(output));
+}
