@@ -2,7 +2,11 @@
 
 #include "app/main_window.h"
 #include "app/shared_state.h"
+#include "warp/warp_session.h"
 #include "workarea/work_area.h"
+
+#include <QScrollArea>
+#include <cmath>
 
 namespace editing {
 
@@ -43,6 +47,70 @@ void commitStep(QImage picture) {
     }
     Work_area->setPicture(std::move(picture));
     Form1->backup();
+}
+
+void commitInPlace(const std::function<void(QImage& picture)>& change) {
+    PictureControl* image = control();
+    if (image == nullptr || Form1 == nullptr || image->picture().isNull()) {
+        return;
+    }
+    change(image->editablePicture());
+    image->update();
+    Form1->backup();
+}
+
+namespace {
+
+warp::WarpSession& theWarpSession() {
+    static warp::WarpSession session;
+    return session;
+}
+
+}  // namespace
+
+warp::WarpSession& warpSession() {
+    warp::WarpSession& session = theWarpSession();
+    session.follow(currentPicture());
+    return session;
+}
+
+void warpSessionProduced() {
+    theWarpSession().produced(currentPicture());
+}
+
+void extendPreview(const QRect& pictureArea) {
+    if (PictureControl* image = control()) {
+        image->extendPreview(pictureArea);
+    }
+}
+
+void showBrush(QPointF centre, double radius) {
+    PictureControl* image = control();
+    if (image == nullptr || image->picture().isNull()) {
+        return;
+    }
+    const double scale = static_cast<double>(image->width()) / image->picture().width();
+    const QPoint at = image->mapTo(Work_area->ScrollBox->viewport(),
+                                   QPoint(static_cast<int>(std::lround(centre.x() * scale)),
+                                          static_cast<int>(std::lround(centre.y() * scale))));
+    const int r = std::max(1, static_cast<int>(std::lround(radius * scale)));
+    Work_area->feedbackOverlay()->showBrush(QRect(at.x() - r, at.y() - r, 2 * r, 2 * r));
+}
+
+void hideBrush() {
+    if (Work_area != nullptr) {
+        Work_area->feedbackOverlay()->hideBrush();
+    }
+}
+
+Qt::KeyboardModifiers pointerModifiers() {
+    PictureControl* image = control();
+    return image != nullptr ? image->pointerModifiers() : Qt::KeyboardModifiers();
+}
+
+double pointerPressure() {
+    PictureControl* image = control();
+    return image != nullptr ? image->pointerPressure() : 1.0;
 }
 
 bool isRecording() {

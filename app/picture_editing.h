@@ -12,6 +12,10 @@
 
 class PictureTool;
 
+namespace warp {
+class WarpSession;
+}
+
 namespace editing {
 
 // The picture being edited; null before there is one.
@@ -27,6 +31,26 @@ void dropPreview();
 // frame file while recording).
 void commitStep(QImage picture);
 bool isRecording();
+
+// Changes the picture in place (the change is told which picture) and stores the result as
+// one history step, as the disc tools do.
+void commitInPlace(const std::function<void(QImage& picture)>& change);
+
+// The program's one warp session, following the current picture (see warp/warp_session.h):
+// the Face page's changes and the Warp page's strokes go into its one field.
+warp::WarpSession& warpSession();
+// After a commit of the session's: the current picture is the one it produced.
+void warpSessionProduced();
+
+// Grows the preview's region and repaints only that part of it.
+void extendPreview(const QRect& pictureArea);
+
+// The red circle of a brush of `radius` around a picture point; hidden again by hideBrush().
+void showBrush(QPointF centre, double radius);
+void hideBrush();
+// The keys held at the last mouse event over the picture, and a pen's pressure there.
+Qt::KeyboardModifiers pointerModifiers();
+double pointerPressure();
 
 void showFaceMarks(FaceMarks marks);
 void hideFaceMarks();

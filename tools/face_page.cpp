@@ -20,6 +20,7 @@
 #include "face/face_change.h"
 #include "face/face_finder.h"
 #include "face/face_outline.h"
+#include "warp/warp_session.h"
 
 namespace {
 
@@ -446,6 +447,7 @@ void FacePage::applyChange() {
         return;
     }
     previewTimer_->stop();
+    editing::dropPreview();
     // While recording, the change is stored as a morph: frame i of n at i/n of the values.
     const int frames = editing::isRecording() ? frames_->value() : 1;
     const int maximum = progress_->maximum();
@@ -453,11 +455,29 @@ void FacePage::applyChange() {
     applying_ = true;
     double limitedTo = 1;
     try {
+        warp::WarpSession& session = editing::warpSession();
+        const warp::DisplacementField before = session.field();
+        QRect region;
         for (int frame = 1; frame <= frames; ++frame) {
-            face::FaceChange change =
-                face::changeFaces(original, changing, values, static_cast<double>(frame) / frames);
-            limitedTo = change.limitedTo;
-            editing::commitStep(std::move(change.picture));
+            const double fraction = static_cast<double>(frame) / frames;
+            if (!(session.amount() > 0)) {
+                // A warp shown at no amount cannot carry another: this change starts afresh.
+                face::FaceChange change = face::changeFaces(original, changing, values, fraction);
+                limitedTo = change.limitedTo;
+                editing::commitStep(std::move(change.picture));
+            } else {
+                // Into the session's field, so that the face and any brush strokes stay one
+                // resample of the base.
+                const face::FaceWarp warp =
+                    face::faceWarp(original.size(), changing, values, &limitedTo, fraction);
+                session.field() = before;
+                session.compose(warp.touchedRegion(),
+                                [&warp](double x, double y) { return warp.sourceOf(x, y); });
+                region = region.united(warp.touchedRegion());
+                editing::commitInPlace(
+                    [&session, region](QImage& picture) { session.render(picture, region); });
+                editing::warpSessionProduced();
+            }
             progress_->setValue(frame);
         }
     } catch (...) {

@@ -23,6 +23,7 @@
 #include "tools/colour_panel.h"
 #include "tools/compact_tabs.h"
 #include "tools/face_page.h"
+#include "tools/warp_page.h"
 #include "workarea/picture_control.h"
 #include "workarea/work_area.h"
 
@@ -92,6 +93,8 @@ TTools::TTools(QWidget* parent)
     ProgressBar1->setTextVisible(false);
     facePage = new FacePage(ProgressBar1);
     TabbedNotebook1->addTab(facePage, "Face");
+    warpPage = new WarpPage;
+    TabbedNotebook1->addTab(warpPage, "Warp");
 
     Timer1 = new QTimer(this);
     Timer1->setInterval(100);
@@ -109,7 +112,7 @@ TTools::TTools(QWidget* parent)
     SaveDialog1 = [this] { return showExportDialog(); };
 
     resize(241, 506);
-    // The Face page beside the four makes five tabs in the palette's width.
+    // The Face and Warp pages beside the four make six tabs in the palette's width.
     fitTabsInWidth(TabbedNotebook1->tabBar(), width() - 2 * layout->contentsMargins().left() - 4);
     move(629, 90);
     // Connected last, so building the controls runs no handler.
@@ -164,6 +167,9 @@ void TTools::TabbedNotebook1Change(int newPage) {
     if (shownPage_ == kFacePage && newPage != kFacePage) {
         facePage->leave();
     }
+    if (shownPage_ == kWarpPage && newPage != kWarpPage) {
+        warpPage->leave();
+    }
     shownPage_ = newPage;
     switch (newPage) {
         case kDistortPage:
@@ -213,6 +219,13 @@ void TTools::TabbedNotebook1Change(int newPage) {
                 Work_area->RemoveTheBrush();
             }
             facePage->enter();
+            break;
+        case kWarpPage:
+            DistortMode = 0;
+            if (Work_area != nullptr) {
+                Work_area->RemoveTheBrush();
+            }
+            warpPage->enter();
             break;
         default:
             break;

@@ -1,8 +1,8 @@
 // TTools: the floating tool palette. Its first four pages choose the tool family and
 // its parameters; the handlers write the shared editing state and set the
 // picture window's hint and cursor, and the effects read the track bars
-// directly when they run. The fifth page changes faces on its own. Below the pages sit the progress
-// bar of a running distortion and the step recorder's buttons.
+// directly when they run. The fifth page changes faces, the sixth warps with brushes. Below the
+// pages sit the progress bar of a running distortion and the step recorder's buttons.
 #pragma once
 
 #include <QColor>
@@ -26,6 +26,7 @@ class QTimer;
 class QToolButton;
 class ColourPanel;
 class FacePage;
+class WarpPage;
 
 class TTools : public QWidget {
     Q_OBJECT
@@ -38,6 +39,7 @@ public:
     static constexpr int kSketchPage = 2;
     static constexpr int kSignPage = 3;
     static constexpr int kFacePage = 4;
+    static constexpr int kWarpPage = 5;
 
     QTabWidget* TabbedNotebook1 = nullptr;
 
@@ -88,6 +90,8 @@ public:
 
     // Face page: finds the faces and changes them (see tools/face_page.h).
     FacePage* facePage = nullptr;
+    // Warp page: live warp brushes (see tools/warp_page.h).
+    WarpPage* warpPage = nullptr;
 
     // Below the pages.
     QProgressBar* ProgressBar1 = nullptr;

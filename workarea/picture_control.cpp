@@ -3,6 +3,9 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPointingDevice>
+#include <QTabletEvent>
+#include <algorithm>
 
 #include "app/handler_guard.h"
 #include "workarea/work_area.h"
@@ -34,16 +37,44 @@ void PictureControl::clearPreview() {
     }
 }
 
-QRect PictureControl::shownPreviewRegion() const {
-    if (!hasPreview() || picture_.isNull()) {
+QRect PictureControl::shownArea(const QRect& pictureArea) const {
+    if (picture_.isNull() || pictureArea.isEmpty()) {
         return {};
     }
     const double sx = static_cast<double>(width()) / picture_.width();
     const double sy = static_cast<double>(height()) / picture_.height();
-    const QRectF r = preview_.region;
+    const QRectF r = pictureArea;
     return QRectF(r.x() * sx, r.y() * sy, r.width() * sx, r.height() * sy)
         .toAlignedRect()
         .intersected(rect());
+}
+
+QRect PictureControl::shownPreviewRegion() const {
+    return hasPreview() ? shownArea(preview_.region) : QRect();
+}
+
+void PictureControl::extendPreview(const QRect& pictureArea) {
+    if (!hasPreview()) {
+        return;
+    }
+    preview_.region = preview_.region.united(pictureArea);
+    update(shownArea(pictureArea));
+}
+
+// A pen's events arrive first as tablet events; left to the widget, they come again as mouse
+// events, which the handlers take, so only the pressure is kept here.
+void PictureControl::tabletEvent(QTabletEvent* event) {
+    pressure_ = std::clamp(event->pressure(), 0.05, 1.0);
+    modifiers_ = event->modifiers();
+    event->ignore();
+}
+
+void PictureControl::notePointer(QMouseEvent* event) {
+    modifiers_ = event->modifiers();
+    if (event->pointingDevice() == nullptr ||
+        event->pointingDevice()->type() != QInputDevice::DeviceType::Stylus) {
+        pressure_ = 1;
+    }
 }
 
 bool PictureControl::event(QEvent* event) {
@@ -79,6 +110,7 @@ void PictureControl::paintEvent(QPaintEvent* event) {
 }
 
 void PictureControl::mousePressEvent(QMouseEvent* event) {
+    notePointer(event);
     const QPoint at = event->position().toPoint();
     guarded([&] { owner_->Image1MouseDown(event->button(), event->buttons(), at.x(), at.y()); });
 }
@@ -89,11 +121,13 @@ void PictureControl::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 void PictureControl::mouseMoveEvent(QMouseEvent* event) {
+    notePointer(event);
     const QPoint at = event->position().toPoint();
     guarded([&] { owner_->Image1MouseMove(event->buttons(), at.x(), at.y()); });
 }
 
 void PictureControl::mouseReleaseEvent(QMouseEvent* event) {
+    notePointer(event);
     const QPoint at = event->position().toPoint();
     // The click of a left press arrives when it is released over the control,
     // before the release itself.

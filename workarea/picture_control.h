@@ -30,6 +30,12 @@ public:
     bool hasPreview() const { return static_cast<bool>(preview_.render); }
     // The preview's region in control pixels at the current size.
     QRect shownPreviewRegion() const;
+    // Grows the preview's region by `pictureArea` and repaints only that part.
+    void extendPreview(const QRect& pictureArea);
+
+    // The keys held at the last mouse event, and the pen's pressure (1 for a mouse).
+    Qt::KeyboardModifiers pointerModifiers() const { return modifiers_; }
+    double pointerPressure() const { return pressure_; }
     // Gives write access for an effect that changes the picture in place; the
     // caller repaints with update() when done.
     QImage& editablePicture() { return picture_; }
@@ -48,6 +54,7 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void tabletEvent(QTabletEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
 
@@ -56,4 +63,9 @@ private:
     QImage picture_;
     PicturePreview preview_;
     bool hintShown_ = true;
+    Qt::KeyboardModifiers modifiers_;
+    double pressure_ = 1;
+
+    void notePointer(QMouseEvent* event);
+    QRect shownArea(const QRect& pictureArea) const;
 };

@@ -10,4 +10,6 @@ public:
     virtual void picturePress(QPointF at) = 0;
     virtual void pictureDrag(QPointF at) = 0;
     virtual void pictureRelease(QPointF at) = 0;
+    // The pointer over the picture with no button down (a brush outline follows it).
+    virtual void pictureHover(QPointF /*at*/) {}
 };

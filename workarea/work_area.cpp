@@ -236,6 +236,9 @@ void TWork_area::Image1MouseMove(Qt::MouseButtons buttons, int X, int Y) {
         if (!rightDown) {
             return;
         }
+    } else if (pictureTool_ != nullptr && !leftDown && !rightDown && SelectMode == 0) {
+        pictureTool_->pictureHover(picturePoint(X, Y));
+        return;
     }
     if (SelectMode != 0) {
         if (leftDown) {

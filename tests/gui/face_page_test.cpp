@@ -48,6 +48,19 @@ int shownDifferences(const QRect& area) {
     return count;
 }
 
+// Pixels where two pictures differ by more than a few levels.
+int farApart(const QImage& a, const QImage& b) {
+    int count = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            count += std::abs(qRed(p) - qRed(q)) > 6 || std::abs(qGreen(p) - qGreen(q)) > 6 ||
+                     std::abs(qBlue(p) - qBlue(q)) > 6;
+        }
+    }
+    return count;
+}
+
 const std::optional<FaceMarks>& marks() {
     return Work_area->feedbackOverlay()->faceMarks();
 }
@@ -96,7 +109,9 @@ TEST(FacePage, FindsPreviewsAppliesUndoesLeavesAndMorphsWhileRecording) {
     const int undoBefore = UndoCount;
     page->applyButton()->click();
     EXPECT_EQ(UndoCount, undoBefore + 1);
-    EXPECT_EQ(Work_area->picture(), expected);
+    // Through the warp session's field, which resamples the same map at its own nodes.
+    EXPECT_NE(Work_area->picture(), original);
+    EXPECT_LT(farApart(Work_area->picture(), expected), face.width() * face.height() / 200);
     EXPECT_FALSE(Work_area->Image1->hasPreview());
     EXPECT_EQ(page->slider(Adjustment::Caricature)->value(), 0);
     Form1->Undo1Click();

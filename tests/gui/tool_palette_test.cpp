@@ -54,8 +54,8 @@ TEST(ToolPalette, StartsWithTheFormValues) {
     EXPECT_EQ(Tools->windowTitle(), "Tools");
     EXPECT_TRUE(Tools->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     EXPECT_EQ(Tools->font().pixelSize(), 11);
-    // The four pages, then the Face page beside them.
-    ASSERT_EQ(Tools->TabbedNotebook1->count(), 5);
+    // The four pages, then the Face and Warp pages beside them.
+    ASSERT_EQ(Tools->TabbedNotebook1->count(), 6);
     EXPECT_EQ(Tools->TabbedNotebook1->tabText(0), "Distort");
     EXPECT_EQ(Tools->TabbedNotebook1->tabText(3), "Sign");
     EXPECT_EQ(Tools->TabbedNotebook1->currentIndex(), 0);
