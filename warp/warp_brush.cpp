@@ -1,8 +1,11 @@
 #include "warp/warp_brush.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <vector>
+
+#include "formats/photo/row_bands.h"
 
 namespace warp {
 
@@ -151,49 +154,65 @@ QRect applyDab(DisplacementField& field, const Dab& dab) {
                             .intersected(QRect(0, 0, field.columns(), field.rows()));
     const Saved old = reads ? Saved(field, block) : Saved(field, QRect());
     const double s = dab.strength / 100.0;
-    bool changed = false;
-    for (int j = nodes.top(); j <= nodes.bottom(); ++j) {
-        for (int i = nodes.left(); i <= nodes.right(); ++i) {
-            const QPointF p(i * spacing, j * spacing);
-            const double w =
-                brushWeight(std::hypot(p.x() - dab.at.x(), p.y() - dab.at.y()), r, dab.hardness);
-            if (w == 0) {
-                continue;
-            }
-            changed = true;
-            if (dab.brush == Brush::Freeze) {
-                const double m = field.frozen(i, j);
-                field.setFrozen(i, j, m + (1 - m) * s * w);
-                continue;
-            }
-            if (dab.brush == Brush::Thaw) {
-                field.setFrozen(i, j, field.frozen(i, j) * (1 - s * w));
-                continue;
-            }
-            const QPointF before = field.offset(i, j);
-            QPointF after;
-            if (dab.brush == Brush::Reconstruct) {
-                after = before * (1 - s * w);
-            } else if (dab.brush == Brush::Smooth) {
-                QPointF sum;
-                int count = 0;
-                for (int b = j - kSmoothReach; b <= j + kSmoothReach; ++b) {
-                    for (int a = i - kSmoothReach; a <= i + kSmoothReach; ++a) {
-                        sum += old.node(field, std::clamp(a, 0, field.columns() - 1),
-                                        std::clamp(b, 0, field.rows() - 1));
-                        ++count;
-                    }
+    std::atomic<bool> changed = false;
+    const auto rowsOf = [&](int first, int last) {
+        bool any = false;
+        for (int j = nodes.top() + first; j < nodes.top() + last; ++j) {
+            for (int i = nodes.left(); i <= nodes.right(); ++i) {
+                const QPointF p(i * spacing, j * spacing);
+                const double dx = p.x() - dab.at.x(), dy = p.y() - dab.at.y();
+                if (dx * dx + dy * dy >= r * r) {
+                    continue;
                 }
-                after = before + (sum / count - before) * (s * w);
-            } else {
-                // The picture moves by v here: the new map reads the old one at p - v.
-                const QPointF v = moveOf(dab, p, w);
-                after = old.at(field, p.x() - v.x(), p.y() - v.y()) - v;
+                const double w = brushWeight(std::sqrt(dx * dx + dy * dy), r, dab.hardness);
+                if (w == 0) {
+                    continue;
+                }
+                any = true;
+                if (dab.brush == Brush::Freeze) {
+                    const double m = field.frozen(i, j);
+                    field.setFrozen(i, j, m + (1 - m) * s * w);
+                    continue;
+                }
+                if (dab.brush == Brush::Thaw) {
+                    field.setFrozen(i, j, field.frozen(i, j) * (1 - s * w));
+                    continue;
+                }
+                const QPointF before = field.offset(i, j);
+                QPointF after;
+                if (dab.brush == Brush::Reconstruct) {
+                    after = before * (1 - s * w);
+                } else if (dab.brush == Brush::Smooth) {
+                    QPointF sum;
+                    int count = 0;
+                    for (int b = j - kSmoothReach; b <= j + kSmoothReach; ++b) {
+                        for (int a = i - kSmoothReach; a <= i + kSmoothReach; ++a) {
+                            sum += old.node(field, std::clamp(a, 0, field.columns() - 1),
+                                            std::clamp(b, 0, field.rows() - 1));
+                            ++count;
+                        }
+                    }
+                    after = before + (sum / count - before) * (s * w);
+                } else {
+                    // The picture moves by v here: the new map reads the old one at p - v.
+                    const QPointF v = moveOf(dab, p, w);
+                    after = old.at(field, p.x() - v.x(), p.y() - v.y()) - v;
+                }
+                // Frozen places keep their offsets as far as they are frozen.
+                const double free = 1 - field.frozen(i, j);
+                field.setOffset(i, j, before + (after - before) * free);
             }
-            // Frozen places keep their offsets as far as they are frozen.
-            const double free = 1 - field.frozen(i, j);
-            field.setOffset(i, j, before + (after - before) * free);
         }
+        if (any) {
+            changed = true;
+        }
+    };
+    // The offsets' rows are independent (each reads the saved old values and writes its own
+    // nodes), so they share the processors; the mask's few writes stay on one.
+    if (mask) {
+        rowsOf(0, nodes.height());
+    } else {
+        formats::forEachBand(nodes.height(), 16, rowsOf);
     }
     if (!changed) {
         return {};
