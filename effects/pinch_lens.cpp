@@ -6,7 +6,9 @@ namespace effects::detail {
 
 std::vector<ColumnSpan> pinchLensSpans(int64_t x, int64_t y, int64_t radius, const Sphere& sphere,
                                        const Box& box) {
-    const auto [a, k] = sphere;
+    // Named copies, not a structured binding: clang 14 (the fuzz build) cannot capture those.
+    const long double a = sphere.a;
+    const long double k = sphere.k;
     const long double k2 = k * k;
     return quadrantColumnSpans(x, radius, box, [&](int64_t col, ColumnSpan& span) {
         const int64_t dx = x - col;

@@ -54,7 +54,9 @@ void bulge(QImage& picture, int x, int y, int radius, int strength, Progress& pr
     const int64_t Y = y;
     const int64_t R = radius;
     const int64_t S = strength;
-    const auto [a, k] = sphereOf(R, S);
+    const detail::Sphere sphere = sphereOf(R, S);
+    const long double a = sphere.a;
+    const long double k = sphere.k;
     const long double a2 = a * a;
     detail::ProgressPacer pacer(progress, 4 * (R - 1));
     const detail::Box box = detail::clippedSquare(X, Y, R - 1, picture.width(), picture.height());
@@ -98,7 +100,8 @@ void pinch(QImage& picture, int x, int y, int radius, int strength, Progress& pr
     const int64_t Y = y;
     const int64_t R = radius;
     const detail::Sphere sphere = sphereOf(R, strength);
-    const auto [a, k] = sphere;
+    const long double a = sphere.a;
+    const long double k = sphere.k;
     const long double k2 = k * k;
     detail::ProgressPacer pacer(progress, 2 * (R - 1));
     const detail::Box box = detail::clippedSquare(X, Y, R - 1, picture.width(), picture.height());

@@ -96,7 +96,8 @@ void squeeze(QImage& picture, int x, int y, int radius, int strength, Progress& 
     const int64_t Y = y;
     const int64_t R = radius;
     const detail::Sphere sphere = detail::sphereOf(R, strength);
-    const auto [a, k] = sphere;
+    const long double a = sphere.a;
+    const long double k = sphere.k;
     const long double k2 = k * k;
     detail::ProgressPacer pacer(progress, 2 * (R - 1));
     const detail::Box box = detail::clippedSquare(X, Y, R - 1, picture.width(), picture.height());
