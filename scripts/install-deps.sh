@@ -9,7 +9,7 @@ packages=(
   libexif-dev liblcms2-dev libwebp-dev libheif-dev libjxl-dev
   libdlib-dev libdlib-data
   libgtest-dev libbenchmark-dev
-  xvfb xauth desktop-file-utils
+  xvfb xauth desktop-file-utils dpkg-dev appstream
   xdg-utils poppler-utils ghostscript
   libfltk1.3-dev libjpeg62-turbo-dev libx11-dev libxext-dev libxft-dev libfontconfig-dev
   libxrender-dev libxcursor-dev libxfixes-dev libxinerama-dev
