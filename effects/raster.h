@@ -30,7 +30,7 @@ struct Raster {
 };
 
 // Pixel bytes are blue, green, red; the colour value has red in the low byte.
-inline uint32_t colourAt(const uchar* p) {
+inline uint32_t colourValueAt(const uchar* p) {
     return colour::make(p[2], p[1], p[0]);
 }
 inline void storeColour(uchar* p, uint32_t value) {

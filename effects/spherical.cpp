@@ -34,12 +34,12 @@ void axisPasses(BoxBuffer& out, const Raster& source, int64_t x, int64_t y, int6
     const int row = static_cast<int>(y);
     detail::forCentreRow(out.box(), x, y, radius, [&](int col) {
         detail::storeColour(out.pixel(col, row),
-                            detail::colourAt(source.pixel(columnOf(x - col), row)));
+                            detail::colourValueAt(source.pixel(columnOf(x - col), row)));
     });
     const int col = static_cast<int>(x);
     detail::forCentreColumn(out.box(), x, y, radius, [&](int row) {
         detail::storeColour(out.pixel(col, row),
-                            detail::colourAt(source.pixel(col, rowOf(y - row))));
+                            detail::colourValueAt(source.pixel(col, rowOf(y - row))));
     });
 }
 

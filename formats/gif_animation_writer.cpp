@@ -25,8 +25,10 @@ constexpr int kCellShift = 8 - kCellBits;
 constexpr int kCellSide = 1 << kCellBits;
 constexpr int kCellCount = kCellSide * kCellSide * kCellSide;
 
-// Colours are 0xRRGGBB; a Format_BGR888 pixel stores blue, green, red.
-uint32_t colourAt(const uchar* pixel) {
+// The GIF writer's colours are 0xRRGGBB (red in the high byte, as a GIF palette lists them),
+// unlike the program's colour values (red in the low byte, formats/colour_value.h); a
+// Format_BGR888 pixel stores blue, green, red.
+uint32_t rgbHighRedAt(const uchar* pixel) {
     return static_cast<uint32_t>(pixel[2]) << 16 | static_cast<uint32_t>(pixel[1]) << 8 | pixel[0];
 }
 
@@ -177,7 +179,7 @@ public:
                 cell.sum[1] += pixel[1];
                 cell.sum[2] += pixel[0];
                 if (exact) {
-                    const uint32_t colour = colourAt(pixel);
+                    const uint32_t colour = rgbHighRedAt(pixel);
                     if (colour != previous) {
                         previous = colour;
                         exact = exact_.add(colour);
@@ -208,10 +210,10 @@ public:
     // The palette indices of one row of the frame.
     void mapRow(const uchar* pixel, int width, GifPixelType* indices) const {
         if (keepsExactColours_) {
-            uint32_t previous = colourAt(pixel);
+            uint32_t previous = rgbHighRedAt(pixel);
             GifPixelType index = exact_.indexOf(previous);
             for (int x = 0; x < width; ++x, pixel += 3) {
-                const uint32_t colour = colourAt(pixel);
+                const uint32_t colour = rgbHighRedAt(pixel);
                 if (colour != previous) {
                     previous = colour;
                     index = exact_.indexOf(colour);
