@@ -188,8 +188,8 @@ void TForm1::showEvent(QShowEvent* event) {
 void TForm1::FormShow() {
     Work_area->resize(615, 504);
     RenewPicture = Work_area->picture();
-    DistortKind = 1;
-    DistortMode = 1;
+    DistortKind = kExpand;
+    DistortMode = kSpherical;
     HistorySlots.create();
     QDir().mkpath(RecorderFolder);
     RestartHistory(true);

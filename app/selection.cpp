@@ -31,7 +31,7 @@ void leaveSelectionAfterNewPicture() {
     Tools->TabbedNotebook1->setEnabled(true);
     setNotebookHintShown(false);
     Work_area->Image1->setHintShown(true);
-    Tools->TabbedNotebook1->setCurrentIndex(TTools::kDistortPage);
+    Tools->TabbedNotebook1->setCurrentIndex(kDistortPage);
 }
 
 // The picture the clipboard offers: Qt's own image when the platform made one, otherwise

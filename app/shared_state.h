@@ -40,6 +40,30 @@ inline TTools* Tools = nullptr;
 inline TAbout_us* About_us = nullptr;
 inline TImage_Size* Image_Size = nullptr;
 
+// The values of the tool state below, as the palette writes them.
+// DistortMode: the tool family.
+inline constexpr int32_t kNoDistortion = 0;
+inline constexpr int32_t kSpherical = 1;
+inline constexpr int32_t kVertical = 2;
+inline constexpr int32_t kHorizontal = 3;
+// DistortKind: the sub-tool.
+inline constexpr int32_t kExpand = 1;
+inline constexpr int32_t kShrink = 2;
+inline constexpr int32_t kTwirlClockwise = 3;
+inline constexpr int32_t kTwirlAnticlockwise = 4;
+inline constexpr int32_t kSmudge = 5;
+// SignTool.
+inline constexpr int32_t kLineTool = 1;
+inline constexpr int32_t kPenTool = 2;
+inline constexpr int32_t kTextTool = 3;
+// The tool palette's pages, in their order on it.
+inline constexpr int kDistortPage = 0;
+inline constexpr int kTwistPage = 1;
+inline constexpr int kSketchPage = 2;
+inline constexpr int kSignPage = 3;
+inline constexpr int kFacePage = 4;
+inline constexpr int kWarpPage = 5;
+
 // Tool and view state.
 inline double ZoomPercent = 0.0;      // mirrors Form1->Label1; 100 once the picture window shows
 inline int32_t DistortMode = 0;       // 0 none, 1 spherical, 2 vertical, 3 horizontal

@@ -173,9 +173,9 @@ void TTools::TabbedNotebook1Change(int newPage) {
     shownPage_ = newPage;
     switch (newPage) {
         case kDistortPage:
-            DistortMode = 1;
+            DistortMode = kSpherical;
             SmudgeMode = 0;
-            DistortKind = 1;
+            DistortKind = kExpand;
             BrushRadius = TrackBar1->value();
             SpeedButton1->setChecked(true);
             RadioButton1->setChecked(true);
@@ -185,9 +185,9 @@ void TTools::TabbedNotebook1Change(int newPage) {
             restoreToolCursor();
             break;
         case kTwistPage:
-            DistortMode = 1;
+            DistortMode = kSpherical;
             SmudgeMode = 0;
-            DistortKind = 3;
+            DistortKind = kTwirlClockwise;
             BrushRadius = TrackBar3->value();
             SpeedButton11->setChecked(true);
             ProgressBar1->setMaximum(4 * TrackBar3->value());
@@ -197,7 +197,7 @@ void TTools::TabbedNotebook1Change(int newPage) {
             restoreToolCursor();
             break;
         case kSketchPage:
-            DistortMode = 0;
+            DistortMode = kNoDistortion;
             if (Work_area != nullptr) {
                 Work_area->picsobel();
             }
@@ -205,23 +205,23 @@ void TTools::TabbedNotebook1Change(int newPage) {
             setPictureCursor(Qt::ArrowCursor);
             break;
         case kSignPage:
-            DistortMode = 0;
+            DistortMode = kNoDistortion;
             setPictureCursor(Qt::CrossCursor);
-            SignTool = 1;
+            SignTool = kLineTool;
             PenWidth = 3;  // the thickness bar keeps its position until moved
             SpeedButton14->setChecked(true);
             setPictureHint(QString());
             restoreToolCursor();
             break;
         case kFacePage:
-            DistortMode = 0;
+            DistortMode = kNoDistortion;
             if (Work_area != nullptr) {
                 Work_area->RemoveTheBrush();
             }
             facePage->enter();
             break;
         case kWarpPage:
-            DistortMode = 0;
+            DistortMode = kNoDistortion;
             if (Work_area != nullptr) {
                 Work_area->RemoveTheBrush();
             }
@@ -289,29 +289,29 @@ void TTools::TrackBar7Change() {
 }
 
 void TTools::RadioButton1Click() {
-    DistortMode = 1;
+    DistortMode = kSpherical;
 }
 void TTools::RadioButton2Click() {
-    DistortMode = 2;
+    DistortMode = kVertical;
 }
 void TTools::RadioButton3Click() {
-    DistortMode = 3;
+    DistortMode = kHorizontal;
 }
 
 void TTools::SpeedButton1Click() {
-    DistortKind = 1;
+    DistortKind = kExpand;
     restoreToolCursor();
     setPictureHint(kClickHint);
 }
 
 void TTools::SpeedButton2Click() {
-    DistortKind = 2;
+    DistortKind = kShrink;
     restoreToolCursor();
     setPictureHint(kClickHint);
 }
 
 void TTools::SpeedButton11Click() {
-    DistortKind = 3;
+    DistortKind = kTwirlClockwise;
     SmudgeMode = 0;
     restoreToolCursor();
     setPictureHint(kClickHint);
@@ -319,7 +319,7 @@ void TTools::SpeedButton11Click() {
 }
 
 void TTools::SpeedButton12Click() {
-    DistortKind = 4;
+    DistortKind = kTwirlAnticlockwise;
     SmudgeMode = 0;
     restoreToolCursor();
     setPictureHint(kClickHint);
@@ -329,7 +329,7 @@ void TTools::SpeedButton12Click() {
 // The smudge has no strength; its radius starts at 50.
 void TTools::SpeedButton3Click() {
     SmudgeMode = 1;
-    DistortKind = 5;
+    DistortKind = kSmudge;
     restoreToolCursor();
     setPictureHint(kSmudgeHint);
     TrackBar4->hide();
@@ -339,17 +339,17 @@ void TTools::SpeedButton3Click() {
 }
 
 void TTools::SpeedButton14Click() {
-    SignTool = 1;
+    SignTool = kLineTool;
     restoreToolCursor();
 }
 
 void TTools::SpeedButton15Click() {
-    SignTool = 2;
+    SignTool = kPenTool;
     restoreToolCursor();
 }
 
 void TTools::SpeedButton13Click() {
-    SignTool = 3;
+    SignTool = kTextTool;
     restoreToolCursor();
 }
 

@@ -11,6 +11,7 @@
 #include <functional>
 #include <optional>
 
+#include "app/shared_state.h"
 #include "tools/track_bar.h"
 
 class TWork_area;
@@ -33,13 +34,7 @@ class TTools : public QWidget {
 public:
     explicit TTools(QWidget* parent = nullptr);
 
-    // Page indices of TabbedNotebook1.
-    static constexpr int kDistortPage = 0;
-    static constexpr int kTwistPage = 1;
-    static constexpr int kSketchPage = 2;
-    static constexpr int kSignPage = 3;
-    static constexpr int kFacePage = 4;
-    static constexpr int kWarpPage = 5;
+    // TabbedNotebook1's pages are numbered by kDistortPage ... kWarpPage (app/shared_state.h).
 
     QTabWidget* TabbedNotebook1 = nullptr;
 

@@ -37,16 +37,16 @@ void runDiscEffect(PictureControl* image, DiscEffect effect, const QSlider* radi
 
 void TWork_area::SphericalStretch(int X, int Y) {
     switch (DistortKind) {
-        case 1:
+        case kExpand:
             Sphericalpengzhang(X, Y);
             break;
-        case 2:
+        case kShrink:
             Sphericalshousuo(X, Y);
             break;
-        case 3:
+        case kTwirlClockwise:
             Sphericalyouxuan(X, Y);
             break;
-        case 4:
+        case kTwirlAnticlockwise:
             Sphericalzuoxuan(X, Y);
             break;
         default:
@@ -55,17 +55,17 @@ void TWork_area::SphericalStretch(int X, int Y) {
 }
 
 void TWork_area::VerticalStretch(int X, int Y) {
-    if (DistortKind == 1) {
+    if (DistortKind == kExpand) {
         Verticalpengzhang(X, Y);
-    } else if (DistortKind == 2) {
+    } else if (DistortKind == kShrink) {
         Verticalshousuo(X, Y);
     }
 }
 
 void TWork_area::HorizontalStretch(int X, int Y) {
-    if (DistortKind == 1) {
+    if (DistortKind == kExpand) {
         Horizontalpengzhang(X, Y);
-    } else if (DistortKind == 2) {
+    } else if (DistortKind == kShrink) {
         Horizontalshousuo(X, Y);
     }
 }

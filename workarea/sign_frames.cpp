@@ -11,10 +11,6 @@
 
 namespace {
 
-constexpr int kLineTool = 1;
-constexpr int kPenTool = 2;
-constexpr int kTextTool = 3;
-
 uint32_t colourValue(const QColor& colour) {
     return colour::make(colour.red(), colour.green(), colour.blue());
 }

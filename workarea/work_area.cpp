@@ -23,10 +23,6 @@
 
 namespace {
 
-constexpr int kDistortPage = 0;
-constexpr int kTwistPage = 1;
-constexpr int kSignPage = 3;
-
 QImage examplePicture() {
     return formats::toPicture24(QImage(":/example.bmp"));
 }
@@ -342,13 +338,13 @@ void TWork_area::Timer1Timer() {
 
 void TWork_area::distortAt(IntPoint centre) {
     switch (DistortMode) {
-        case 1:
+        case kSpherical:
             SphericalStretch(centre.x, centre.y);
             break;
-        case 2:
+        case kVertical:
             VerticalStretch(centre.x, centre.y);
             break;
-        case 3:
+        case kHorizontal:
             HorizontalStretch(centre.x, centre.y);
             break;
         default:
@@ -382,19 +378,19 @@ void TWork_area::endHeldPress() {
 
 void TWork_area::setsigncursor() {
     switch (SignTool) {
-        case 1:
+        case kLineTool:
             Image1->setCursor(Qt::CrossCursor);
             break;
-        case 2:
+        case kPenTool:
             Image1->setCursor(penCursor());
             break;
-        case 3:
+        case kTextTool:
             Image1->setCursor(Qt::IBeamCursor);
             break;
         default:
             break;
     }
-    if (DistortMode == 1 && DistortKind >= 1 && DistortKind <= 5) {
+    if (DistortMode == kSpherical && DistortKind >= kExpand && DistortKind <= kSmudge) {
         Image1->setCursor(Qt::ArrowCursor);
     }
 }

@@ -140,7 +140,7 @@ TEST_F(DesktopTest, PrintsCentredAndDoubledOnOnePage) {
 
 TEST_F(DesktopTest, AFileFromOutsideOpensAsFileOpenDoes) {
     Form1->backup();
-    Tools->TabbedNotebook1->setCurrentIndex(TTools::kSignPage);
+    Tools->TabbedNotebook1->setCurrentIndex(kSignPage);
     const QImage face = quadrants(30, 20);
     const QString path = writeBmp("face.bmp", face);
     EXPECT_TRUE(Form1->openPictureFile(path));

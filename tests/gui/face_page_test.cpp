@@ -28,7 +28,7 @@ namespace {
 using face::Adjustment;
 
 FacePage* showFacePage() {
-    Tools->TabbedNotebook1->setCurrentIndex(TTools::kFacePage);
+    Tools->TabbedNotebook1->setCurrentIndex(kFacePage);
     FacePage* page = Tools->facePage;
     // Finding runs off the user-interface thread; the model's first load takes a second.
     EXPECT_TRUE(QTest::qWaitFor([page] { return !page->busy(); }, 60000));
@@ -71,9 +71,9 @@ TEST(FacePage, FindsPreviewsAppliesUndoesLeavesAndMorphsWhileRecording) {
     ensureWindowsShown();
     loadTestPicture(Work_area->picture());  // the example photograph, at 100 %
     const QImage original = Work_area->picture();
-    ASSERT_EQ(Tools->TabbedNotebook1->tabText(TTools::kFacePage), "Face");
+    ASSERT_EQ(Tools->TabbedNotebook1->tabText(kFacePage), "Face");
 
-    Tools->TabbedNotebook1->setCurrentIndex(TTools::kFacePage);
+    Tools->TabbedNotebook1->setCurrentIndex(kFacePage);
     FacePage* page = Tools->facePage;
     EXPECT_EQ(Tools->ProgressBar1->maximum(), 0) << "the bar moves while faces are found";
     ASSERT_TRUE(QTest::qWaitFor([page] { return !page->busy(); }, 60000));
@@ -136,7 +136,7 @@ TEST(FacePage, FindsPreviewsAppliesUndoesLeavesAndMorphsWhileRecording) {
     // Leaving the page drops an unapplied change.
     page->slider(Adjustment::Smile)->setValue(80);
     ASSERT_TRUE(QTest::qWaitFor([] { return Work_area->Image1->hasPreview(); }, 5000));
-    Tools->TabbedNotebook1->setCurrentIndex(TTools::kDistortPage);
+    Tools->TabbedNotebook1->setCurrentIndex(kDistortPage);
     EXPECT_FALSE(Work_area->Image1->hasPreview());
     EXPECT_FALSE(marks().has_value());
     EXPECT_EQ(page->slider(Adjustment::Smile)->value(), 0);
@@ -209,7 +209,7 @@ TEST(FacePage, WithoutItsModelThePageNamesThePackageAndTheRestWorks) {
     EXPECT_NE(page->status().indexOf("libdlib-data"), -1) << page->status().toStdString();
     EXPECT_FALSE(page->slider(Adjustment::Caricature)->isEnabled());
     // The other pages are as they were: a click on the Distort page distorts.
-    Tools->TabbedNotebook1->setCurrentIndex(TTools::kDistortPage);
+    Tools->TabbedNotebook1->setCurrentIndex(kDistortPage);
     pressOn(Work_area->Image1, Qt::LeftButton, QPoint(200, 200));
     releaseOn(Work_area->Image1, Qt::LeftButton, QPoint(200, 200));
     EXPECT_NE(Work_area->picture(), original);

@@ -20,7 +20,6 @@ constexpr QRgb kGrey = qRgb(128, 128, 128);
 constexpr QRgb kBlack = qRgb(0, 0, 0);
 constexpr QRgb kWhite = qRgb(255, 255, 255);
 constexpr QRgb kRed = qRgb(255, 0, 0);
-constexpr int kSketchPage = 2;
 
 class FeedbackTest : public ::testing::Test {
 protected:

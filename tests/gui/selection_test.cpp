@@ -183,7 +183,7 @@ TEST_F(SelectionTest, PasteReplacesThePictureAndStartsAFreshHistory) {
     QApplication::clipboard()->setImage(pasted);
     // Ctrl+V works with the selection mode off.
     ASSERT_EQ(SelectMode, 0);
-    Tools->TabbedNotebook1->setCurrentIndex(TTools::kTwistPage);
+    Tools->TabbedNotebook1->setCurrentIndex(kTwistPage);
     QTest::keyClick(Form1, Qt::Key_V, Qt::ControlModifier);
     const QImage& picture = Work_area->picture();
     ASSERT_EQ(picture.size(), QSize(300, 200));

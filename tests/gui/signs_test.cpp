@@ -89,7 +89,7 @@ protected:
         ensureWindowsShown();
         Tools->TabbedNotebook1->setCurrentIndex(0);
         loadTestPicture(patternPicture(400, 300));
-        Tools->TabbedNotebook1->setCurrentIndex(TTools::kSignPage);
+        Tools->TabbedNotebook1->setCurrentIndex(kSignPage);
         Tools->chooseColour = [](const QColor&) { return QColor(Qt::red); };
         Tools->Panel2Click();
         Work_area->Memo1->hide();
@@ -251,7 +251,7 @@ TEST_F(SignsTest, LeavingTheSignPageMidDragDrawsNothingStray) {
     EXPECT_EQ(UndoCount, 0);
 
     // A stroke keeps what it drew before the page changed, as one step, and no more.
-    Tools->TabbedNotebook1->setCurrentIndex(TTools::kSignPage);
+    Tools->TabbedNotebook1->setCurrentIndex(kSignPage);
     useTool(Tools->SpeedButton15);
     pressOn(image, Qt::LeftButton, {50, 200});
     QTest::mouseMove(image, {150, 200});

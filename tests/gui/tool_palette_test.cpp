@@ -171,7 +171,7 @@ TEST(ToolPalette, RadiusDropKeepsMaximumThatWouldFallBelowMinimum) {
 
 TEST(ToolPalette, SmudgeHidesStrengthAndTwirlShowsItAgain) {
     ensureWindowsShown();
-    Tools->TabbedNotebook1->setCurrentIndex(TTools::kTwistPage);
+    Tools->TabbedNotebook1->setCurrentIndex(kTwistPage);
     moveTo(Tools->TrackBar3, 120);
     click(Tools->SpeedButton3);
     EXPECT_TRUE(Tools->SpeedButton3->isChecked());
@@ -195,12 +195,12 @@ TEST(ToolPalette, SmudgeHidesStrengthAndTwirlShowsItAgain) {
     EXPECT_TRUE(Tools->Label7->isVisible());
     EXPECT_EQ(pictureHint(), "Click or Keep Down");
     EXPECT_EQ(Tools->TrackBar3->value(), 50);
-    Tools->TabbedNotebook1->setCurrentIndex(TTools::kDistortPage);
+    Tools->TabbedNotebook1->setCurrentIndex(kDistortPage);
 }
 
 TEST(ToolPalette, PageChangesSetTheToolFamily) {
     ensureWindowsShown();
-    Tools->TabbedNotebook1->setCurrentIndex(TTools::kDistortPage);
+    Tools->TabbedNotebook1->setCurrentIndex(kDistortPage);
     clickRadio(Tools->RadioButton2);
     EXPECT_EQ(DistortMode, 2);
     click(Tools->SpeedButton2);
@@ -208,14 +208,14 @@ TEST(ToolPalette, PageChangesSetTheToolFamily) {
     EXPECT_TRUE(Tools->SpeedButton2->isChecked());
 
     // Twist: a clockwise twirl at the Twist radius, even after a smudge.
-    Tools->TabbedNotebook1->setCurrentIndex(TTools::kTwistPage);
+    Tools->TabbedNotebook1->setCurrentIndex(kTwistPage);
     click(Tools->SpeedButton3);
     moveTo(Tools->TrackBar3, 80);
-    Tools->TabbedNotebook1->setCurrentIndex(TTools::kSketchPage);
+    Tools->TabbedNotebook1->setCurrentIndex(kSketchPage);
     EXPECT_EQ(DistortMode, 0);
     EXPECT_EQ(pictureHint(), "");
     EXPECT_EQ(pictureCursor(), Qt::ArrowCursor);
-    Tools->TabbedNotebook1->setCurrentIndex(TTools::kTwistPage);
+    Tools->TabbedNotebook1->setCurrentIndex(kTwistPage);
     EXPECT_EQ(DistortMode, 1);
     EXPECT_EQ(SmudgeMode, 0);
     EXPECT_EQ(DistortKind, 3);
@@ -225,7 +225,7 @@ TEST(ToolPalette, PageChangesSetTheToolFamily) {
     EXPECT_FALSE(Tools->TrackBar4->isHidden());
     EXPECT_EQ(pictureHint(), "Click or Keep Down");
 
-    Tools->TabbedNotebook1->setCurrentIndex(TTools::kSignPage);
+    Tools->TabbedNotebook1->setCurrentIndex(kSignPage);
     EXPECT_EQ(DistortMode, 0);
     EXPECT_EQ(SignTool, 1);
     EXPECT_TRUE(Tools->SpeedButton14->isChecked());
@@ -234,7 +234,7 @@ TEST(ToolPalette, PageChangesSetTheToolFamily) {
 
     // Distort resets the kind, the mode and the radio choice.
     moveTo(Tools->TrackBar1, 150);
-    Tools->TabbedNotebook1->setCurrentIndex(TTools::kDistortPage);
+    Tools->TabbedNotebook1->setCurrentIndex(kDistortPage);
     EXPECT_EQ(DistortMode, 1);
     EXPECT_EQ(SmudgeMode, 0);
     EXPECT_EQ(DistortKind, 1);
@@ -249,7 +249,7 @@ TEST(ToolPalette, PageChangesSetTheToolFamily) {
 
 TEST(ToolPalette, SignPageEntryResetsPenWidthUntilTheBarMoves) {
     ensureWindowsShown();
-    Tools->TabbedNotebook1->setCurrentIndex(TTools::kSignPage);
+    Tools->TabbedNotebook1->setCurrentIndex(kSignPage);
     moveTo(Tools->TrackBar6, 10);
     EXPECT_EQ(PenWidth, 10);
     EXPECT_EQ(Tools->Label10->text(), "10");
@@ -259,15 +259,15 @@ TEST(ToolPalette, SignPageEntryResetsPenWidthUntilTheBarMoves) {
     EXPECT_EQ(SignTool, 3);
     EXPECT_EQ(pictureCursor(), Qt::IBeamCursor);
 
-    Tools->TabbedNotebook1->setCurrentIndex(TTools::kDistortPage);
-    Tools->TabbedNotebook1->setCurrentIndex(TTools::kSignPage);
+    Tools->TabbedNotebook1->setCurrentIndex(kDistortPage);
+    Tools->TabbedNotebook1->setCurrentIndex(kSignPage);
     EXPECT_EQ(PenWidth, 3);
     EXPECT_EQ(Tools->TrackBar6->value(), 10);
     EXPECT_EQ(SignTool, 1);
     EXPECT_TRUE(Tools->SpeedButton14->isChecked());
     Tools->TrackBar6->setValue(11);
     EXPECT_EQ(PenWidth, 11);
-    Tools->TabbedNotebook1->setCurrentIndex(TTools::kDistortPage);
+    Tools->TabbedNotebook1->setCurrentIndex(kDistortPage);
 }
 
 TEST(ToolPalette, ContrastLabelShowsPercentOfTheBar) {
@@ -306,7 +306,7 @@ TEST(ToolPalette, ColourPanelSetsTextColourEvenWhenCancelled) {
         offered << initial;
         return answer;
     };
-    Tools->TabbedNotebook1->setCurrentIndex(TTools::kSignPage);
+    Tools->TabbedNotebook1->setCurrentIndex(kSignPage);
     const QColor before = Tools->signColour();
     QPalette reset = Work_area->Memo1->palette();
     reset.setColor(QPalette::Text, Qt::green);
@@ -326,7 +326,7 @@ TEST(ToolPalette, ColourPanelSetsTextColourEvenWhenCancelled) {
     QTest::mousePress(Tools->Panel2, Qt::LeftButton);
     QTest::mouseRelease(Tools->Panel2, Qt::LeftButton, {}, QPoint(-5, -5));
     EXPECT_EQ(offered.size(), 2);
-    Tools->TabbedNotebook1->setCurrentIndex(TTools::kDistortPage);
+    Tools->TabbedNotebook1->setCurrentIndex(kDistortPage);
 }
 
 TEST(ToolPalette, ThresholdOkStoresOneHistoryStep) {
@@ -334,10 +334,10 @@ TEST(ToolPalette, ThresholdOkStoresOneHistoryStep) {
     loadTestPicture(patternPicture(40, 30));
     const int frame = CurrentFrame;
     const int undo = UndoCount;
-    Tools->TabbedNotebook1->setCurrentIndex(TTools::kSketchPage);
+    Tools->TabbedNotebook1->setCurrentIndex(kSketchPage);
     click(Tools->SpeedButton8);
     EXPECT_EQ(CurrentFrame, frame + 1);
     EXPECT_EQ(UndoCount, undo + 1);
     EXPECT_TRUE(Form1->Undo1->isEnabled());
-    Tools->TabbedNotebook1->setCurrentIndex(TTools::kDistortPage);
+    Tools->TabbedNotebook1->setCurrentIndex(kDistortPage);
 }

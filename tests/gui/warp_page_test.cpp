@@ -28,7 +28,7 @@ using warp::Brush;
 using warp::BrushParameter;
 
 WarpPage* showWarpPage() {
-    Tools->TabbedNotebook1->setCurrentIndex(TTools::kWarpPage);
+    Tools->TabbedNotebook1->setCurrentIndex(kWarpPage);
     return Tools->warpPage;
 }
 
@@ -124,7 +124,7 @@ TEST(WarpPage, PushesLiveCommitsOneStepReconstructsFreezesAndScales) {
     }
     EXPECT_GT(qRed(atNothing.pixel(150, 100)), qRed(original.pixel(150, 100)));
     amount->setValue(200);
-    Tools->TabbedNotebook1->setCurrentIndex(TTools::kDistortPage);  // stores the amount
+    Tools->TabbedNotebook1->setCurrentIndex(kDistortPage);  // stores the amount
     const warp::WarpSession& session = editing::warpSession();
     QImage doubled = original.copy();
     warp::DisplacementField twice = session.field();

@@ -28,19 +28,19 @@ class WholePictureToolsTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ensureWindowsShown();
-        Tools->TabbedNotebook1->setCurrentIndex(TTools::kDistortPage);
+        Tools->TabbedNotebook1->setCurrentIndex(kDistortPage);
         loadTestPicture(patternPicture(120, 90));
         Tools->showMessage = [this](const QString& text) { messages << text; };
     }
     void TearDown() override {
         Tools->showMessage = {};
-        Tools->TabbedNotebook1->setCurrentIndex(TTools::kDistortPage);
+        Tools->TabbedNotebook1->setCurrentIndex(kDistortPage);
     }
     QStringList messages;
 };
 
 TEST_F(WholePictureToolsTest, EachWavePressIsOneHistoryStep) {
-    Tools->TabbedNotebook1->setCurrentIndex(TTools::kTwistPage);
+    Tools->TabbedNotebook1->setCurrentIndex(kTwistPage);
     const QImage opened = Work_area->picture().copy();
     const int frame = CurrentFrame;
     QImage expected = opened.copy();
@@ -75,7 +75,7 @@ TEST(WavePictureProgress, BarCyclesOnTallPictures) {
 TEST_F(WholePictureToolsTest, EnteringTheSketchPageKeepsTheEdgeImageOnly) {
     const QImage opened = Work_area->picture().copy();
     const int frame = CurrentFrame;
-    Tools->TabbedNotebook1->setCurrentIndex(TTools::kSketchPage);
+    Tools->TabbedNotebook1->setCurrentIndex(kSketchPage);
     EXPECT_EQ(Work_area->picture(), opened);
     EXPECT_EQ(CurrentFrame, frame);
     EXPECT_EQ(UndoCount, 0);
@@ -86,7 +86,7 @@ TEST_F(WholePictureToolsTest, EnteringTheSketchPageKeepsTheEdgeImageOnly) {
 
 TEST_F(WholePictureToolsTest, SketchOksRenderTheKeptEdgeImageEachTime) {
     const QImage edges = effects::edgeImage(Work_area->picture());
-    Tools->TabbedNotebook1->setCurrentIndex(TTools::kSketchPage);
+    Tools->TabbedNotebook1->setCurrentIndex(kSketchPage);
     const int frame = CurrentFrame;
 
     Tools->TrackBar5->setValue(200);
@@ -108,9 +108,9 @@ TEST_F(WholePictureToolsTest, SketchOksRenderTheKeptEdgeImageEachTime) {
 }
 
 TEST_F(WholePictureToolsTest, SketchOksWithoutAPictureChangeNothing) {
-    Tools->TabbedNotebook1->setCurrentIndex(TTools::kTwistPage);
+    Tools->TabbedNotebook1->setCurrentIndex(kTwistPage);
     Work_area->setPicture(QImage());
-    Tools->TabbedNotebook1->setCurrentIndex(TTools::kSketchPage);
+    Tools->TabbedNotebook1->setCurrentIndex(kSketchPage);
     EXPECT_TRUE(SketchBitmap.isNull());
     const int frame = CurrentFrame;
     click(Tools->SpeedButton8);
