@@ -4,9 +4,11 @@
 #include <benchmark/benchmark.h>
 
 #include <QImage>
+
 #include <algorithm>
 #include <cstdint>
 #include <vector>
+#include "bench/bench_pictures.h"
 
 #include "face/face_adjustments.h"
 #include "face/face_change.h"
@@ -20,16 +22,7 @@ constexpr int kHeight = 4000;
 
 // A busy photograph stand-in: every channel varies from pixel to pixel.
 QImage photograph() {
-    QImage picture(kWidth, kHeight, QImage::Format_BGR888);
-    uint32_t state = 4242;
-    for (int row = 0; row < kHeight; ++row) {
-        uchar* line = picture.scanLine(row);
-        for (int i = 0; i < 3 * kWidth; ++i) {
-            state = state * 1664525u + 1013904223u;
-            line[i] = static_cast<uchar>((i / 3 + row) / 4 + (state >> 28));
-        }
-    }
-    return picture;
+    return bench::photograph(kWidth, kHeight, 4242);
 }
 
 // The average face with a few features of its own (so that the caricature has something to

@@ -5,7 +5,9 @@
 #include <benchmark/benchmark.h>
 
 #include <QImage>
+
 #include <cstdint>
+#include "bench/bench_pictures.h"
 
 #include "warp/displacement_field.h"
 #include "warp/warp_brush.h"
@@ -17,16 +19,7 @@ constexpr int kWidth = 6000;
 constexpr int kHeight = 4000;
 
 QImage photograph() {
-    QImage picture(kWidth, kHeight, QImage::Format_BGR888);
-    uint32_t state = 99;
-    for (int row = 0; row < kHeight; ++row) {
-        uchar* line = picture.scanLine(row);
-        for (int i = 0; i < 3 * kWidth; ++i) {
-            state = state * 1664525u + 1013904223u;
-            line[i] = static_cast<uchar>((i / 3 + row) / 4 + (state >> 28));
-        }
-    }
-    return picture;
+    return bench::photograph(kWidth, kHeight, 99);
 }
 
 // A dab along a drag, the field updated and the part of the view it touched rendered as the

@@ -20,6 +20,7 @@
 #include "face/face_change.h"
 #include "face/face_finder.h"
 #include "face/face_outline.h"
+#include "tools/slider_row.h"
 #include "warp/warp_session.h"
 
 namespace {
@@ -152,23 +153,8 @@ QWidget* FacePage::buildSliders() {
 
 QSlider* FacePage::addSliderRow(QGridLayout* grid, int row, const QString& label, int minimum,
                                 int maximum, const QString& unit) {
-    QWidget* panel = grid->parentWidget();
-    auto* caption = new QLabel(label, panel);
-    auto* bar = new QSlider(Qt::Horizontal, panel);
-    bar->setRange(minimum, maximum);
-    bar->setValue(0);
-    bar->setPageStep(10);
-    bar->setAccessibleName(label);
-    auto* value = new QLabel("0" + unit, panel);
-    value->setMinimumWidth(value->fontMetrics().horizontalAdvance("-100 %"));
-    value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    caption->setBuddy(bar);
-    grid->addWidget(caption, row, 0);
-    grid->addWidget(bar, row, 1);
-    grid->addWidget(value, row, 2);
-    connect(bar, &QSlider::valueChanged, value,
-            [value, unit](int v) { value->setText(QString::number(v) + unit); });
-    return bar;
+    return ::addSliderRow(grid, grid->parentWidget(), row, label, {minimum, maximum, 0, 10}, unit,
+                          "-100 %");
 }
 
 void FacePage::connectControls() {

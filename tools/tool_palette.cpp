@@ -214,18 +214,17 @@ void TTools::TabbedNotebook1Change(int newPage) {
             restoreToolCursor();
             break;
         case kFacePage:
-            DistortMode = kNoDistortion;
-            if (Work_area != nullptr) {
-                Work_area->RemoveTheBrush();
-            }
-            facePage->enter();
-            break;
         case kWarpPage:
+            // The pages beside the four take the picture's mouse through their own tools.
             DistortMode = kNoDistortion;
             if (Work_area != nullptr) {
                 Work_area->RemoveTheBrush();
             }
-            warpPage->enter();
+            if (newPage == kFacePage) {
+                facePage->enter();
+            } else {
+                warpPage->enter();
+            }
             break;
         default:
             break;

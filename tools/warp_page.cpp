@@ -13,6 +13,7 @@
 
 #include "app/handler_guard.h"
 #include "app/picture_editing.h"
+#include "tools/slider_row.h"
 #include "warp/warp_session.h"
 
 namespace {
@@ -105,23 +106,10 @@ WarpPage::WarpPage(QWidget* parent) : QWidget(parent) {
 }
 
 QSlider* WarpPage::addSliderRow(QGridLayout* grid, int row, const warp::BrushParameterInfo& info) {
-    auto* caption = new QLabel(text(info.label), this);
-    auto* bar = new QSlider(Qt::Horizontal, this);
-    bar->setRange(info.minimum, info.maximum);
-    bar->setValue(info.initial);
-    bar->setPageStep(std::max(1, (info.maximum - info.minimum) / 20));
-    bar->setAccessibleName(text(info.label));
-    const QString unit = text(info.unit);
-    auto* value = new QLabel(QString::number(info.initial) + unit, this);
-    value->setMinimumWidth(value->fontMetrics().horizontalAdvance("1500 %"));
-    value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    caption->setBuddy(bar);
-    grid->addWidget(caption, row, 0);
-    grid->addWidget(bar, row, 1);
-    grid->addWidget(value, row, 2);
-    connect(bar, &QSlider::valueChanged, value,
-            [value, unit](int v) { value->setText(QString::number(v) + unit); });
-    return bar;
+    return ::addSliderRow(
+        grid, this, row, text(info.label),
+        {info.minimum, info.maximum, info.initial, std::max(1, (info.maximum - info.minimum) / 20)},
+        text(info.unit), "1500 %");
 }
 
 void WarpPage::enter() {
