@@ -210,7 +210,8 @@ void TForm1::dropEvent(QDropEvent* event) {
 }
 
 void TForm1::SaveAsMetafile(const QImage& picture, const QString& fileName) {
-    formats::writeFileAtomically(forcedSaveName(fileName, ".wmf"), formats::encodeWmf(picture));
+    const QString metafile = forcedSaveName(fileName, ".wmf");
+    formats::writeFileAtomically(metafile, formats::encodeForFileName(picture, metafile));
 }
 
 void TForm1::Save1Click() {
@@ -223,11 +224,8 @@ void TForm1::Save1Click() {
     lastSaveName_ = choice->name;
     const QImage& picture = Work_area->picture();
     const SaveType& type = kSaveTypes[entry];
+    // Every type, the metafile too, through the one encoder chosen by the file name.
     const QString fileName = forcedSaveName(choice->name, QString::fromLatin1(type.extension));
-    if (QByteArrayView(type.extension) == ".wmf") {
-        SaveAsMetafile(picture, fileName);
-        return;
-    }
     formats::writeFileAtomically(fileName,
                                  formats::encodeForFileName(picture, fileName, type.webpQuality));
 }
