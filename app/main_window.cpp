@@ -251,11 +251,7 @@ void TForm1::RestartHistory(bool alwaysWriteFrame) {
     }
     // The earlier picture's steps are out of reach from here on; their memory goes now.
     HistorySlots.releaseAllBut(1);
-    setUndoEnabled(false);
-    setRedoEnabled(false);
-    CurrentFrame = 1;
-    UndoCount = 0;
-    RedoCount = 0;
+    historyRestarted();
     if (alwaysWriteFrame || Recording != 0) {
         savefilelist(1);
     }
@@ -268,22 +264,13 @@ void TForm1::backup() {
     }
     const EditHistory::StepOutcome outcome =
         HistorySlots.storeStep(CurrentFrame, UndoCount, Work_area->picture());
-    // Steps let go to stay within the history's memory budget are out of reach, and the
-    // redo steps are gone even when this step could not be stored.
-    UndoCount -= outcome.letGo;
-    RedoCount = 0;
-    setRedoEnabled(false);
+    stepRecorded(outcome);
     if (!outcome.stored) {
         // The picture and the earlier steps left stay usable.
-        setUndoEnabled(UndoCount > 0);
         showErrorBox(
             "There is not enough memory to record this step. The picture is kept, but this "
             "step cannot be undone separately.");
         return;
-    }
-    CurrentFrame = nextSlot(CurrentFrame);
-    if (UndoCount < 1000) {
-        ++UndoCount;
     }
     if (outcome.firstLetGo) {
         StatusBar1->showMessage(
@@ -291,42 +278,74 @@ void TForm1::backup() {
                     "%1 steps.")
                 .arg(UndoCount));
     }
-    setUndoEnabled(true);
     if (Recording != 0) {
         savefilelist(CurrentFrame);
     }
 }
 
 void TForm1::Undo1Click() {
-    if (UndoCount > 0) {
-        CurrentFrame = previousSlot(CurrentFrame);
+    if (stepBack()) {
         Work_area->setPicture(HistorySlots.picture(CurrentFrame));
-        --UndoCount;
-        ++RedoCount;
         Work_area->fitPictureToZoom();
-    }
-    if (UndoCount == 0) {
-        setUndoEnabled(false);
-    }
-    if (RedoCount > 0) {
-        setRedoEnabled(true);
     }
 }
 
 void TForm1::Redo1Click() {
-    if (RedoCount > 0) {
-        CurrentFrame = nextSlot(CurrentFrame);
+    if (stepForward()) {
         Work_area->setPicture(HistorySlots.picture(CurrentFrame));
-        ++UndoCount;
-        --RedoCount;
         Work_area->fitPictureToZoom();
     }
-    if (RedoCount == 0) {
-        setRedoEnabled(false);
+}
+
+// The history's counters change only in these four; the Undo and Redo buttons follow them.
+void TForm1::historyRestarted() {
+    CurrentFrame = 1;
+    UndoCount = 0;
+    RedoCount = 0;
+    followHistoryButtons();
+}
+
+void TForm1::stepRecorded(const EditHistory::StepOutcome& outcome) {
+    // Steps let go to stay within the history's memory budget are out of reach, and the
+    // redo steps are gone even when this step could not be stored.
+    UndoCount -= outcome.letGo;
+    RedoCount = 0;
+    if (outcome.stored) {
+        CurrentFrame = nextSlot(CurrentFrame);
+        if (UndoCount < 1000) {
+            ++UndoCount;
+        }
     }
-    if (UndoCount > 0) {
-        setUndoEnabled(true);
+    followHistoryButtons();
+}
+
+bool TForm1::stepBack() {
+    if (UndoCount <= 0) {
+        followHistoryButtons();
+        return false;
     }
+    CurrentFrame = previousSlot(CurrentFrame);
+    --UndoCount;
+    ++RedoCount;
+    followHistoryButtons();
+    return true;
+}
+
+bool TForm1::stepForward() {
+    if (RedoCount <= 0) {
+        followHistoryButtons();
+        return false;
+    }
+    CurrentFrame = nextSlot(CurrentFrame);
+    ++UndoCount;
+    --RedoCount;
+    followHistoryButtons();
+    return true;
+}
+
+void TForm1::followHistoryButtons() {
+    setUndoEnabled(UndoCount > 0);
+    setRedoEnabled(RedoCount > 0);
 }
 
 void TForm1::RenewClick() {

@@ -180,6 +180,13 @@ private:
     void buildToolBar();
     void buildShortcuts();
 
+    // The history's counters (CurrentFrame, UndoCount, RedoCount) change only here.
+    void historyRestarted();
+    void stepRecorded(const EditHistory::StepOutcome& outcome);
+    bool stepBack();
+    bool stepForward();
+    void followHistoryButtons();
+
     std::optional<QString> showOpenDialog();
     bool showPrintDialog(QPrinter& printer);
     // What an open replaces, put back when the new picture gets no history.
