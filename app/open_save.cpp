@@ -15,12 +15,9 @@
 #include "app/save_name.h"
 #include "app/shared_state.h"
 #include "formats/format_error.h"
-#include "formats/jpeg_codec.h"
+#include "formats/loader_rows.h"
 #include "formats/picture_file.h"
 #include "formats/picture_limits.h"
-#include "formats/picture_type_registry.h"
-#include "formats/reader_classes.h"
-#include "formats/readers/format_readers.h"
 #include "formats/webp_writer.h"
 #include "formats/wmf_writer.h"
 #include "tools/tool_palette.h"
@@ -98,30 +95,19 @@ QImage TForm1::LoadPicture(const QString& fileName) {
         throw formats::FormatError("The picture " + fileName.toStdString() + " does not exist.");
     }
     const QByteArray data = readWholeFile(fileName);
-    const QString key = fileName.right(4).toUpper();
+    const formats::LoaderRow row = formats::loaderRowOf(fileName);
     QImage picture;
-    if (key == ".BMP") {
-        picture = formats::readBmp(data);
-    } else if (key == ".ICO") {
-        try {
-            picture = formats::readIcon(data);
-        } catch (const std::exception& error) {
-            // The icon's own box; the open stops here so that no empty picture replaces
-            // the one on screen.
-            showCaptionedBox(
-                "Exit", "Input picture" + fileName + "Error." + QString::fromUtf8(error.what()));
-            return {};
+    try {
+        picture = formats::readByLoaderRow(row, data, fileName);
+    } catch (const std::exception& error) {
+        if (row != formats::LoaderRow::Icon) {
+            throw;
         }
-    } else if (key == ".JPG" || key == "JPEG") {
-        picture = formats::decodeJpeg(data);
-    } else if (key == ".GIF") {
-        picture = formats::readGif(data);
-    } else if (key == ".WMF" || key == ".EMF") {
-        // Both kinds by their content: producers write enhanced metafiles named .wmf too.
-        picture = formats::readMetafile(data);
-    } else {
-        // Every type the dialog previews can be opened, through its registered reader.
-        picture = formats::pictureTypeRegistry().read(data, QFileInfo(fileName).suffix());
+        // The icon's own box; the open stops here so that no empty picture replaces the one on
+        // screen.
+        showCaptionedBox("Exit",
+                         "Input picture" + fileName + "Error." + QString::fromUtf8(error.what()));
+        return {};
     }
     return formats::toPicture24(picture);
 }

@@ -7,6 +7,7 @@
 #include "formats/file_format_list.h"
 #include "formats/format_error.h"
 #include "formats/format_registrations.h"
+#include "formats/loader_rows.h"
 #include "formats/reader_classes.h"
 #include "test_pictures.h"
 
@@ -185,3 +186,26 @@ TEST(GlobalRegistry, StartUpAndShutDownAndReadingByExtension) {
 }
 
 }  // namespace
+
+// The loader's rows go by the name's last four characters, whatever their case; every other
+// name goes to the registered reader of its extension.
+TEST(LoaderRows, ChooseByTheLastFourCharacters) {
+    using formats::LoaderRow;
+    const struct {
+        const char* name;
+        LoaderRow row;
+    } cases[] = {
+        {"a.bmp", LoaderRow::Bitmap},     {"A.ICO", LoaderRow::Icon},
+        {"b.jpg", LoaderRow::Jpeg},       {"photo.JPEG", LoaderRow::Jpeg},
+        {"photojpeg", LoaderRow::Jpeg},   {"c.Gif", LoaderRow::Gif},
+        {"d.wmf", LoaderRow::Metafile},   {"e.emf", LoaderRow::Metafile},
+        {"f.png", LoaderRow::Registered}, {"g.dib", LoaderRow::Registered},
+        {"bmp", LoaderRow::Registered},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(formats::loaderRowOf(c.name), c.row) << c.name;
+    }
+    // An extension no reader is registered for is refused.
+    EXPECT_THROW(formats::readByLoaderRow(LoaderRow::Registered, QByteArray("x"), "x.nope"),
+                 std::exception);
+}
