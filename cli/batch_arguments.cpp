@@ -237,10 +237,12 @@ QString usageText() {
     }
     QStringList tools;
     for (const warp::BrushInfo& brush : warp::brushTable()) {
-        tools.append(QString::fromUtf8(brush.word.data(), static_cast<qsizetype>(brush.word.size())));
+        tools.append(
+            QString::fromUtf8(brush.word.data(), static_cast<qsizetype>(brush.word.size())));
     }
-    text += QStringLiteral("TOOL of stroke: %1; STRENGTH and HARDNESS 0..100 (HARDNESS 50 when "
-                           "left out); a push dab pushes from the line before when that is a push\n")
+    text += QStringLiteral(
+                "TOOL of stroke: %1; STRENGTH and HARDNESS 0..100 (HARDNESS 50 when "
+                "left out); a push dab pushes from the line before when that is a push\n")
                 .arg(tools.join(QStringLiteral(", ")));
     return text;
 }

@@ -204,8 +204,7 @@ void checkBrush(int radius, int strength) {
                              std::to_string(radius));
     }
     if (strength < 0 || strength > 100) {
-        throw OperationError("the strength must be from 0 to 100, not " +
-                             std::to_string(strength));
+        throw OperationError("the strength must be from 0 to 100, not " + std::to_string(strength));
     }
 }
 
@@ -241,9 +240,9 @@ void applyStroke(QImage& picture, std::span<const int> values, std::span<const Q
         throw OperationError("the stroke file " + shown + " is larger than 64 MB");
     }
     try {
-        picture = warp::warpPicture(
-            picture, warp::parseStrokeFile(std::string_view(text.constData(),
-                                                            static_cast<size_t>(text.size()))));
+        picture =
+            warp::warpPicture(picture, warp::parseStrokeFile(std::string_view(
+                                           text.constData(), static_cast<size_t>(text.size()))));
     } catch (const warp::StrokeFileError& error) {
         throw OperationError(shown + ", " + error.what());
     }

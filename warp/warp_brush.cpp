@@ -33,8 +33,8 @@ constexpr std::array<BrushParameterInfo, 4> kParameters{{
 // At full strength and weight, one dab of these brushes swells or turns this much; held, they
 // dab about 25 times a second.
 constexpr double kBloatPerDab = 0.03;  // of the distance from the centre
-constexpr double kTwirlPerDab = 0.05;   // radians
-constexpr int kSmoothReach = 2;         // nodes either side in the mean
+constexpr double kTwirlPerDab = 0.05;  // radians
+constexpr int kSmoothReach = 2;        // nodes either side in the mean
 
 // The field's old values over a block of nodes, read while the block is being rewritten.
 struct Saved {
