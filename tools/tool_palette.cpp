@@ -19,6 +19,7 @@
 
 #include "app/handler_guard.h"
 #include "app/main_window.h"
+#include "app/picture_editing.h"
 #include "app/shared_state.h"
 #include "tools/colour_panel.h"
 #include "tools/compact_tabs.h"
@@ -42,17 +43,8 @@ PictureControl* pictureControl() {
     return Work_area != nullptr ? Work_area->Image1 : nullptr;
 }
 
-void setPictureHint(const QString& hint) {
-    if (PictureControl* image = pictureControl()) {
-        image->setToolTip(hint);
-    }
-}
-
-void setPictureCursor(Qt::CursorShape shape) {
-    if (PictureControl* image = pictureControl()) {
-        image->setCursor(shape);
-    }
-}
+using editing::setPictureCursor;
+using editing::setPictureHint;
 
 void restoreToolCursor() {
     if (Work_area != nullptr) {
