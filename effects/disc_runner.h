@@ -258,6 +258,29 @@ void shareSpanBlocks(const std::vector<Span>& spans, const Process& process, Pro
         [&](size_t block) { return static_cast<int64_t>(count(block)); }, pacer);
 }
 
+// The rows a block of columns visits, from its first to its last (first > last when none),
+// with each column's kernel taken into `columns`.
+struct RowRange {
+    int first = INT32_MAX;
+    int last = INT32_MIN;
+};
+template <class Kernel>
+RowRange takeColumns(const std::vector<ColumnSpan>& spans, size_t first, size_t count,
+                     const Kernel& kernel, typename Kernel::Column* columns) {
+    RowRange rows;
+    for (size_t j = 0; j < count; ++j) {
+        const ColumnSpan& span = spans[first + j];
+        columns[j] = kernel.column(span.col);
+        for (int i = 0; i < 2; ++i) {
+            if (span.lo[i] <= span.hi[i]) {
+                rows.first = std::min(rows.first, span.lo[i]);
+                rows.last = std::max(rows.last, span.hi[i]);
+            }
+        }
+    }
+    return rows;
+}
+
 // Runs kernel.column(col)(row) for every visited pixel of `spans` and stores the colours
 // in `out`. The kernel is read concurrently and must not change. Columns are taken in
 // blocks, and each block is walked row by row so reads and writes stay close together.
@@ -268,19 +291,8 @@ void runColumns(const std::vector<ColumnSpan>& spans, const Kernel& kernel, BoxB
     const int left = out.box().left;
     auto processBlock = [&](size_t first, size_t count) {
         typename Kernel::Column columns[kBlock];
-        int rowMin = INT32_MAX;
-        int rowMax = INT32_MIN;
-        for (size_t j = 0; j < count; ++j) {
-            const ColumnSpan& span = spans[first + j];
-            columns[j] = kernel.column(span.col);
-            for (int i = 0; i < 2; ++i) {
-                if (span.lo[i] <= span.hi[i]) {
-                    rowMin = std::min(rowMin, span.lo[i]);
-                    rowMax = std::max(rowMax, span.hi[i]);
-                }
-            }
-        }
-        for (int row = rowMin; row <= rowMax; ++row) {
+        const RowRange rows = takeColumns(spans, first, count, kernel, columns);
+        for (int row = rows.first; row <= rows.last; ++row) {
             uchar* dst = out.row(row);
             for (size_t j = 0; j < count; ++j) {
                 const ColumnSpan& span = spans[first + j];

@@ -145,17 +145,10 @@ void runCase(const std::vector<ColumnSpan>& spans, const Kernel& kernel, const R
     const int left = out.box().left;
     auto processBlock = [&](size_t first, size_t count) {
         typename Kernel::Column columns[kBlock];
-        int rowMin = INT32_MAX;
-        int rowMax = INT32_MIN;
-        for (size_t j = 0; j < count; ++j) {
-            const ColumnSpan& span = spans[first + j];
-            columns[j] = kernel.column(span.col);
-            rowMin = std::min(rowMin, span.lo[0]);
-            rowMax = std::max(rowMax, span.hi[0]);
-        }
+        const detail::RowRange rows = detail::takeColumns(spans, first, count, kernel, columns);
         // The row's source positions first, then its samples: the positions' long chains
         // of divisions and roots are independent of each other and overlap.
-        for (int row = rowMin; row <= rowMax; ++row) {
+        for (int row = rows.first; row <= rows.last; ++row) {
             double sx[kBlock];
             double sy[kBlock];
             bool put[kBlock];

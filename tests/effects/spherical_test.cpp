@@ -6,8 +6,8 @@
 #include <cmath>
 #include <random>
 #include <stdexcept>
-#include <thread>
 
+#include "counting_progress.h"
 #include "effects/spherical_kernels.h"
 #include "reference_effects.h"
 #include "test_pictures.h"
@@ -16,20 +16,6 @@ using test_pictures::at;
 using test_pictures::put;
 
 namespace {
-
-// Counts the steps and checks they all come from the thread that ran the effect.
-class CountingProgress final : public effects::Progress {
-public:
-    void advance() override {
-        ++steps;
-        if (std::this_thread::get_id() != caller) {
-            ++foreignSteps;
-        }
-    }
-    int64_t steps = 0;
-    int64_t foreignSteps = 0;
-    std::thread::id caller = std::this_thread::get_id();
-};
 
 using Effect = void (*)(QImage&, int, int, int, int, effects::Progress&);
 using ReferenceEffect = int64_t (*)(QImage&, int, int, int, int);
@@ -109,7 +95,7 @@ TEST(Spherical, RadiusOneOrLessChangesNothing) {
         for (int radius : {1, 0, -5}) {
             QImage picture = test_pictures::noise(20, 20, 12);
             const QImage before = picture;  // shares the data: a write would detach it
-            CountingProgress progress;
+            test_progress::Counting progress;
             effect(picture, 10, 10, radius, 5, progress);
             EXPECT_EQ(picture.constBits(), before.constBits());
             EXPECT_EQ(progress.steps, 0);
@@ -149,7 +135,7 @@ TEST(Spherical, StrengthBelowOneThrowsAndKeepsThePicture) {
         for (int strength : {0, -3}) {
             QImage picture = test_pictures::noise(30, 30, 14);
             const QImage before = picture.copy();
-            CountingProgress progress;
+            test_progress::Counting progress;
             try {
                 effect(picture, 15, 15, 10, strength, progress);
                 ADD_FAILURE() << "no exception for strength " << strength;
@@ -175,7 +161,7 @@ TEST(Spherical, ProgressStepsPerColumnOnTheCallingThread) {
                           Case{5, 5, 2}, Case{150, 100, 400}}) {
         for (int which = 0; which < 2; ++which) {
             QImage copy = picture;
-            CountingProgress progress;
+            test_progress::Counting progress;
             if (which == 0) {
                 effects::bulge(copy, c.x, c.y, c.radius, 7, progress);
                 EXPECT_EQ(progress.steps, 4 * (c.radius - 1));
