@@ -1,12 +1,12 @@
 #include "app/shared_state.h"
 
-#include <QFile>
 #include <QLabel>
 #include <algorithm>
 #include <cmath>
 #include <exception>
 
 #include "app/main_window.h"
+#include "formats/file_bytes.h"
 #include "formats/jpeg_codec.h"
 
 int32_t screenToPicture(int32_t screen) {
@@ -45,13 +45,9 @@ QImage recordedFrame(int32_t frame) {
     if (!picture.isNull()) {
         return picture;
     }
-    QFile file(frameFilePath(frame));
-    if (!file.open(QIODevice::ReadOnly)) {
-        return {};
-    }
     try {
-        return formats::decodeJpeg(file.readAll());
+        return formats::decodeJpeg(formats::readPictureBytes(frameFilePath(frame)));
     } catch (const std::exception&) {
-        return {};  // a damaged frame file: the caller goes without that frame
+        return {};  // a missing or damaged frame file: the caller goes without that frame
     }
 }

@@ -78,6 +78,11 @@ BatchArguments parseBatchArguments(const QStringList& arguments) {
     bool qualityGiven = false;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& word = arguments[i];
+        if (word == u"--") {
+            // What follows are names, even those that begin with a dash.
+            words.append(arguments.mid(i + 1));
+            break;
+        }
         if (word == u"--help" || word == u"-h") {
             result.helpWanted = true;
             return result;
@@ -200,7 +205,8 @@ QString usageText() {
         "(.bmp), a JPEG (.jpg, .jpeg), a 216-colour GIF (.gif), a placeable metafile (.wmf),\n"
         "a PNG (.png) or a WebP (.webp: lossless, or lossy at quality Q with --webp-quality).\n"
         "Without an operation the picture is only converted. Coordinates and sizes are\n"
-        "whole picture pixels; colours are written #rrggbb.\n"
+        "whole picture pixels; colours are written #rrggbb. After -- every word is a name\n"
+        "or an argument, so names may begin with a dash: mugwarp-batch -- -in.png out.png\n"
         "--faces prints each face found in INPUT: its box (left top width height), then its\n"
         "68 landmarks as x,y pairs, a line per face; it writes nothing.\n"
         "Exit status: 0 done; 1 failed, with a one-line message and no OUTPUT written;\n"

@@ -1,5 +1,6 @@
 // The command line of mugwarp-batch, parsed without touching any file:
 //   mugwarp-batch INPUT OUTPUT [OPERATION ARGS...] [--repeat N] [--webp-quality Q]
+// After "--" every word is a name or an argument, never an option.
 #pragma once
 
 #include <QString>

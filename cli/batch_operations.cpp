@@ -13,11 +13,11 @@
 #include "face/face_adjustments.h"
 #include "face/face_change.h"
 #include "face/face_finder.h"
+#include "formats/file_bytes.h"
 #include "formats/picture_limits.h"
 #include "warp/stroke_file.h"
 #include "warp/warp_session.h"
 
-#include <QFile>
 #include <QFileInfo>
 
 namespace batch {
@@ -221,23 +221,16 @@ constexpr qint64 kLargestStrokeFile = 64 * 1024 * 1024;
 void applyStroke(QImage& picture, std::span<const int> values, std::span<const QString> files) {
     const QString& name = files[static_cast<size_t>(values[0])];
     const std::string shown = name.toStdString();
-    const QFileInfo info(name);
-    if (!info.exists()) {
+    if (!QFileInfo::exists(name)) {
         throw OperationError("the stroke file " + shown + " does not exist");
     }
-    if (!info.isFile()) {
-        throw OperationError("the stroke file " + shown + " is not a regular file");
-    }
-    if (info.size() > kLargestStrokeFile) {
+    QByteArray text;
+    try {
+        text = formats::readFileBounded(name, kLargestStrokeFile);
+    } catch (const formats::FileTooLarge&) {
         throw OperationError("the stroke file " + shown + " is larger than 64 MB");
-    }
-    QFile file(name);
-    if (!file.open(QIODevice::ReadOnly)) {
-        throw OperationError("the stroke file " + shown + " cannot be read");
-    }
-    const QByteArray text = file.read(kLargestStrokeFile + 1);
-    if (text.size() > kLargestStrokeFile) {
-        throw OperationError("the stroke file " + shown + " is larger than 64 MB");
+    } catch (const formats::FormatError& error) {
+        throw OperationError(error.what());  // names the file and says what it is
     }
     try {
         picture =

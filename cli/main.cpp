@@ -11,6 +11,7 @@
 #include "face/face_finder.h"
 #include "formats/format_registrations.h"
 #include "formats/picture_file.h"
+#include "formats/readers/postscript_permission.h"
 
 namespace {
 
@@ -39,6 +40,9 @@ void listFaces(const QString& input) {
 }
 
 void run(const batch::BatchArguments& arguments) {
+    // The files named on the command line are the user's to open: an EPS file without a preview
+    // may have its PostScript drawn, within the interpreter's limits.
+    const formats::PostScriptPermission drawing(formats::PostScriptPermission::Rendering::Allowed);
     if (arguments.listFaces) {
         listFaces(arguments.input);
         return;
@@ -71,7 +75,10 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
         }
     });
-    QGuiApplication application(argc, argv);
+    // Qt sees none of the words: they are all the tool's, and a name such as "-reverse" or
+    // "-platform" must not be taken as an option of Qt's.
+    int qtArgumentCount = 1;
+    QGuiApplication application(qtArgumentCount, argv);
     formats::registerPictureFormats();
     QStringList words;
     for (int i = 1; i < argc; ++i) {

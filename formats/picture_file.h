@@ -6,6 +6,9 @@
 #include <QImage>
 #include <QString>
 
+// writeFileAtomically(), which every save goes through.
+#include "formats/atomic_write.h"
+
 namespace formats {
 
 // Any picture as Format_BGR888. Alpha is dropped, not blended: each pixel keeps its colour as
@@ -18,11 +21,14 @@ QImage toPicture24(const QImage& picture);
 // with a binary header, placeable, plain or enhanced metafiles, Photoshop documents, DCX, WebP,
 // HEIC/HEIF/AVIF and JPEG XL. Anything else throws
 // FormatError saying that nameForMessages is not a picture type Mugwarp can read; reader failures
-// throw FormatError with the reader's message.
+// throw FormatError with the reader's message. PostScript (an EPS file) is drawn only when
+// nameForMessages ends in .eps, .epsf, .epsi or .ps; under any other name only a binary EPS
+// file's own preview can show, and otherwise it is refused.
 QImage decodePicture(const QByteArray& data, const QString& nameForMessages);
 
-// Reads and decodes a picture file. A missing, unreadable or absurdly large file throws
-// FormatError naming the file.
+// Reads and decodes a picture file. A missing or unreadable file, one that is not a regular
+// file (a folder, a named pipe, a device) and an absurdly large one throw FormatError naming
+// the file, before its bytes are held.
 QImage readPictureFile(const QString& path);
 
 // Whether encodeForFileName() knows the extension of path (.bmp, .jpg, .jpeg, .gif, .wmf, .png,
@@ -34,10 +40,5 @@ bool isWritableFileName(const QString& path);
 // other extension throws FormatError. A webpQuality of 1..100 writes a .webp lossy at that
 // quality instead.
 QByteArray encodeForFileName(const QImage& picture, const QString& path, int webpQuality = 0);
-
-// Writes data to a temporary file beside path and renames it over path only when all of it is
-// written, so a failed write leaves any old file untouched and no new file under the name.
-// Throws FormatError naming the file.
-void writeFileAtomically(const QString& path, const QByteArray& data);
 
 }  // namespace formats

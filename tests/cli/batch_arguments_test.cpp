@@ -35,6 +35,15 @@ TEST(BatchArguments, ConversionOperationAndRepeat) {
         EXPECT_EQ(pinch.repeat, 7);
     }
     EXPECT_TRUE(parseBatchArguments(split("--help")).helpWanted);
+    // After "--" every word is a name or an argument.
+    const auto dashed = parseBatchArguments(split("--repeat 2 -- --help -h.png pinch 1 2 3 4"));
+    EXPECT_FALSE(dashed.helpWanted);
+    EXPECT_EQ(dashed.input, "--help");
+    EXPECT_EQ(dashed.output, "-h.png");
+    EXPECT_EQ(dashed.repeat, 2);
+    EXPECT_EQ(dashed.values, (std::vector<int>{1, 2, 3, 4}));
+    EXPECT_THROW(parseBatchArguments(split("-- in.bmp out.bmp pinch 1 2 3 4 --repeat 2")),
+                 UsageError);
 
     // The wave's arguments may be left out as a whole, never in part.
     EXPECT_EQ(parseBatchArguments(split("a.bmp b.gif wave")).values, (std::vector<int>{2, 6, 2}));

@@ -1,6 +1,7 @@
 // mugwarp-batch run as a program: outputs, exit statuses, and no output after a failure.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -47,10 +48,13 @@ protected:
 
     QString path(const char* name) const { return folder.filePath(QString::fromLatin1(name)); }
 
-    static Outcome run(const QStringList& arguments, const QProcessEnvironment& environment =
-                                                         QProcessEnvironment::systemEnvironment()) {
+    static Outcome run(
+        const QStringList& arguments,
+        const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment(),
+        const QString& workingDirectory = {}) {
         QProcess process;
         process.setProcessEnvironment(environment);
+        process.setWorkingDirectory(workingDirectory);
         process.start(QStringLiteral(MUGWARP_BATCH_PROGRAM), arguments);
         EXPECT_TRUE(process.waitForFinished(60000));
         return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
@@ -392,4 +396,41 @@ TEST_F(BatchRun, PushesAndPlaysStrokeFilesThroughOneField) {
     EXPECT_NE(folder.errors.indexOf("is not a regular file"), -1);
     EXPECT_EQ(run({input, output, "push", "1", "1", "5", "5", "0", "50"}).exitCode, 1);
     EXPECT_FALSE(QFile::exists(output));
+}
+
+TEST_F(BatchRun, RefusesWhatIsNotAFileAtOnceAndTakesDashedNamesAfterDashes) {
+    const QString pipe = path("pipe.bmp");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    const QString output = path("out.png");
+    // Read, the pipe would wait for ever and /dev/zero fill the memory.
+    for (const QStringList& arguments : {
+             QStringList{pipe, output},
+             QStringList{"/dev/zero", output},
+             QStringList{input, output, "stroke", pipe},
+         }) {
+        const Outcome result = run(arguments);
+        EXPECT_EQ(result.exitCode, 1) << arguments.join(' ').toStdString();
+        const QString& source = arguments[arguments[0] == input ? 3 : 0];
+        EXPECT_TRUE(result.errors.contains(source + " is not a regular file: it is a "))
+            << result.errors.toStdString();
+    }
+    EXPECT_FALSE(QFile::exists(output));
+
+    // After "--" names may begin with dashes, even one that is an option of Qt's.
+    const QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    ASSERT_TRUE(QFile::copy(input, path("--in.bmp")));
+    ASSERT_TRUE(QFile::copy(input, path("-reverse")));
+    EXPECT_EQ(run({"--", "--in.bmp", "-out.png"}, environment, folder.path()).exitCode, 0);
+    EXPECT_EQ(formats::readPictureFile(path("-out.png")), picture);
+    EXPECT_EQ(run({"--repeat", "2", "--", "-reverse", "-h.bmp", "pinch", "12", "10", "9", "3"},
+                  environment, folder.path())
+                  .exitCode,
+              0);
+    QImage expected = picture;
+    effects::NoProgress progress;
+    for (int i = 0; i < 2; ++i) {
+        effects::pinch(expected, 12, 10, 9, 3, progress);
+    }
+    EXPECT_EQ(formats::readPictureFile(path("-h.bmp")), expected);
+    EXPECT_EQ(run({"--in.bmp", "out.png"}, environment, folder.path()).exitCode, 2);
 }
