@@ -1,24 +1,8 @@
 #include "app/edit_history.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <new>
 #include <stdexcept>
-
-size_t physicalMemoryBytes() {
-    const long pages = sysconf(_SC_PHYS_PAGES);
-    const long pageSize = sysconf(_SC_PAGE_SIZE);
-    if (pages <= 0 || pageSize <= 0) {
-        return 0;
-    }
-    return static_cast<size_t>(pages) * static_cast<size_t>(pageSize);
-}
-
-size_t defaultHistoryBudget() {
-    const size_t memory = physicalMemoryBytes();
-    return memory == 0 ? size_t{1} << 31 : memory / 2;
-}
 
 void EditHistory::create() {
     slots_.assign(kSlotCount, TiledPicture());
@@ -28,6 +12,13 @@ void EditHistory::create() {
 void EditHistory::clear() {
     slots_.clear();
     slots_.shrink_to_fit();
+    platform::releaseFreeHeap();
+}
+
+void EditHistory::releaseAllBut(int slot) {
+    if (freeUnreachable(slot, 0)) {
+        platform::releaseFreeHeap();
+    }
 }
 
 size_t EditHistory::indexOf(int slot) const {
@@ -50,13 +41,17 @@ void EditHistory::store(int slot, const QImage& picture, int neighbour) {
 }
 
 // Keeps the slots from `oldest` along the ring to `oldest` + `undoCount`.
-void EditHistory::freeUnreachable(int oldest, int undoCount) {
+bool EditHistory::freeUnreachable(int oldest, int undoCount) {
+    bool freed = false;
     for (int slot = 1; slot <= kSlotCount; ++slot) {
         const int distance = (slot - oldest + kSlotCount) % kSlotCount;
-        if (distance > undoCount) {
-            slots_[indexOf(slot)] = TiledPicture();
+        TiledPicture& held = slots_[indexOf(slot)];
+        if (distance > undoCount && !held.isNull()) {
+            held = TiledPicture();
+            freed = true;
         }
     }
+    return freed;
 }
 
 EditHistory::StepOutcome EditHistory::storeStep(int current, int undoCount, const QImage& picture) {
@@ -66,11 +61,18 @@ EditHistory::StepOutcome EditHistory::storeStep(int current, int undoCount, cons
     for (int i = 0; i < undoCount; ++i) {
         oldest = previousSlot(oldest);
     }
-    freeUnreachable(oldest, undoCount);
+    // Freed tiles leave holes in the heap that still count as held until they go back to
+    // the system; measured so, the budget would shrink by what the history gave up.
+    if (freeUnreachable(oldest, undoCount)) {
+        platform::releaseFreeHeap();
+    }
 
     StepOutcome outcome;
     const TiledPicture& neighbour = slots_[currentIndex];
     try {
+        if (budgetFunction_) {
+            budget_ = budgetFunction_(bytes(), static_cast<size_t>(picture.sizeInBytes()));
+        }
         const TiledPicture::Plan plan = TiledPicture::plan(picture, &neighbour);
         // With every earlier step gone, only the current slot would be left.
         if (budget_ != 0 && neighbour.byteCount() + plan.bytes > budget_) {
@@ -89,6 +91,9 @@ EditHistory::StepOutcome EditHistory::storeStep(int current, int undoCount, cons
         }
     } catch (const std::bad_alloc&) {
         // The steps let go stay gone; the caller counts them.
+    }
+    if (outcome.letGo > 0) {
+        platform::releaseFreeHeap();
     }
     if (outcome.letGo > 0 && !letGoBefore_) {
         letGoBefore_ = true;

@@ -6,17 +6,12 @@
 
 #include <QImage>
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <vector>
 
+#include "app/memory_budget.h"
 #include "app/tiled_picture.h"
-
-// The machine's physical memory in bytes, 0 when it cannot be told.
-size_t physicalMemoryBytes();
-// The history's budget unless one is set: half the physical memory (2 GiB
-// when that is unknown), so the history alone never drives the machine into
-// the kernel's out-of-memory killer.
-size_t defaultHistoryBudget();
 
 class EditHistory {
 public:
@@ -51,27 +46,39 @@ public:
     StepOutcome storeStep(int current, int undoCount, const QImage& picture);
 
     // Frees every slot but `slot`, once a new history begins there.
-    void releaseAllBut(int slot) { freeUnreachable(slot, 0); }
+    void releaseAllBut(int slot);
     // The picture of `slot` (null for an empty or let-go slot).
     QImage picture(int slot) const;
 
     // Bytes of pixels held by all slots, each shared tile counted once.
     size_t bytes() const { return ledger_->bytes; }
-    // The most storeStep() keeps, in bytes; 0 for no budget. Half the physical
-    // memory unless set.
+
+    // Tells storeStep() the most the history may keep, in bytes (0 for no budget),
+    // given what it holds and the bytes of the picture to record. Asked before each
+    // step, so a limit that shrinks is followed.
+    using BudgetFunction = std::function<size_t(size_t historyBytes, size_t pictureBytes)>;
+    // The budget of the last step (0 before it) or the fixed one. Unless set, it is worked out
+    // afresh from the memory this process may use (currentHistoryBudget()).
     size_t budget() const { return budget_; }
-    void setBudget(size_t budget) { budget_ = budget; }
+    // A fixed budget in place of the function.
+    void setBudget(size_t budget) {
+        budgetFunction_ = nullptr;
+        budget_ = budget;
+    }
+    void setBudgetFunction(BudgetFunction function) { budgetFunction_ = std::move(function); }
     // Makes every store that would bring bytes() beyond `limit` fail as if
     // memory had run out (0: no limit), so the out-of-memory path can be tried.
     void setMemoryLimit(size_t limit) { memoryLimit_ = limit; }
 
 private:
     size_t indexOf(int slot) const;
-    void freeUnreachable(int oldest, int undoCount);
+    // Returns whether it freed any slot.
+    bool freeUnreachable(int oldest, int undoCount);
 
     std::vector<TiledPicture> slots_;
     std::shared_ptr<TiledPicture::Ledger> ledger_ = std::make_shared<TiledPicture::Ledger>();
-    size_t budget_ = defaultHistoryBudget();
+    BudgetFunction budgetFunction_ = currentHistoryBudget;
+    size_t budget_ = 0;
     size_t memoryLimit_ = 0;
     bool letGoBefore_ = false;
 };
