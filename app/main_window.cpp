@@ -17,8 +17,10 @@
 #include <cmath>
 
 #include "app/about_box.h"
+#include "app/ended_folders.h"
 #include "app/error_box.h"
 #include "app/handler_guard.h"
+#include "app/recovery_copy.h"
 #include "app/shared_state.h"
 #include "app/toolbar_glyphs.h"
 #include "app/view_zoom.h"
@@ -54,6 +56,9 @@ void TForm1::FormCreate() {
     RenewPicture = QImage();
     SelectMode = 0;
     PictureBaseName = "example";
+    // Before the claim, which would otherwise take over a folder left behind with its copy.
+    endedFolders_ = std::make_unique<EndedFolders>(
+        EndedFolders::take(QCoreApplication::applicationDirPath(), userCacheFolder()));
     recorderFolder_ = std::make_unique<RecorderFolderClaim>(QCoreApplication::applicationDirPath(),
                                                             userCacheFolder());
     RecorderFolder = recorderFolder_->folder();
@@ -193,6 +198,7 @@ void TForm1::FormShow() {
     HistorySlots.create();
     QDir().mkpath(RecorderFolder);
     RestartHistory(true);
+    startRecoveryCopies();  // the example as it starts needs no copy
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
@@ -209,6 +215,7 @@ void TForm1::FormClose() {
     RenewPicture = QImage();
     SketchBitmap = QImage();
     HistorySlots.clear();
+    recoveryCopy_.reset();  // removes the copy once its worker has ended
     recorderFolder_->releaseAndRemove();
 }
 
@@ -287,6 +294,7 @@ void TForm1::Undo1Click() {
     if (stepBack()) {
         Work_area->setPicture(HistorySlots.picture(CurrentFrame));
         Work_area->fitPictureToZoom();
+        keepRecoveryCopy();
     }
 }
 
@@ -294,6 +302,7 @@ void TForm1::Redo1Click() {
     if (stepForward()) {
         Work_area->setPicture(HistorySlots.picture(CurrentFrame));
         Work_area->fitPictureToZoom();
+        keepRecoveryCopy();
     }
 }
 
@@ -303,6 +312,7 @@ void TForm1::historyRestarted() {
     UndoCount = 0;
     RedoCount = 0;
     followHistoryButtons();
+    keepRecoveryCopy();
 }
 
 void TForm1::stepRecorded(const EditHistory::StepOutcome& outcome) {
@@ -317,6 +327,7 @@ void TForm1::stepRecorded(const EditHistory::StepOutcome& outcome) {
         }
     }
     followHistoryButtons();
+    keepRecoveryCopy();
 }
 
 bool TForm1::stepBack() {

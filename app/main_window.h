@@ -21,6 +21,8 @@ class QToolBar;
 class QToolButton;
 class QPrinter;
 class PictureControl;
+class EndedFolders;
+class RecoveryCopyWriter;
 
 // RestartHistory could not have memory for the new history's first slot; the old history
 // is kept as it was.
@@ -165,6 +167,14 @@ public:
     void setUndoEnabled(bool enabled);
     void setRedoEnabled(bool enabled);
 
+    // Work left by a Mugwarp that ended unexpectedly (see work_recovery.cpp): offers the newest
+    // recovery copy among `left` and opens it on Yes; the folders go whatever the answer. True
+    // when the copy opened. Without an argument, the folders found at start.
+    bool offerLeftWork();
+    bool offerLeftWork(EndedFolders& left);
+    // The writer of this program's recovery copy; null before the first show and after close.
+    RecoveryCopyWriter* recoveryCopy() const { return recoveryCopy_.get(); }
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -186,6 +196,9 @@ private:
     bool stepBack();
     bool stepForward();
     void followHistoryButtons();
+    // Hands the picture now shown to the recovery copy's writer.
+    void keepRecoveryCopy();
+    void startRecoveryCopies();
 
     std::optional<QString> showOpenDialog();
     bool showPrintDialog(QPrinter& printer);
@@ -202,7 +215,10 @@ private:
 
     bool shown_ = false;
     bool closed_ = false;
+    std::unique_ptr<EndedFolders> endedFolders_;
     std::unique_ptr<RecorderFolderClaim> recorderFolder_;
+    // After the folder claim: its worker ends before the folder is released.
+    std::unique_ptr<RecoveryCopyWriter> recoveryCopy_;
     // The save dialog keeps the last entry and name.
     int lastSaveFilter_ = 0;
     QString lastSaveName_;

@@ -16,7 +16,7 @@ RecorderFolderClaim::RecorderFolderClaim(const QString& programFolder, const QSt
         if (!QDir().mkpath(folder)) {
             return false;
         }
-        auto lock = std::make_unique<QLockFile>(folder.chopped(1) + ".lock");
+        auto lock = std::make_unique<QLockFile>(recorderLockFile(folder));
         if (!lock->tryLock(0)) {
             return false;
         }
@@ -45,6 +45,10 @@ void RecorderFolderClaim::releaseAndRemove() {
     }
     platform::DeleteFolder(folder_);
     lock_.reset();  // unlocks and removes the lock file
+}
+
+QString recorderLockFile(const QString& folder) {
+    return folder.chopped(1) + ".lock";
 }
 
 QString userCacheFolder() {

@@ -29,6 +29,9 @@ private:
     std::unique_ptr<QLockFile> lock_;
 };
 
+// The lock file that holds a recorder folder (which ends in "/"): beside it, named as the
+// folder with ".lock".
+QString recorderLockFile(const QString& folder);
 // The user's cache folder for Mugwarp (QStandardPaths::CacheLocation).
 QString userCacheFolder();
 // The folder that takes the mail attachment: the executable's folder when it can be written,
