@@ -5,19 +5,23 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QMimeData>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QUrl>
 
+#include "app/background_open.h"
 #include "app/error_box.h"
 #include "app/handler_guard.h"
 #include "app/main_window.h"
 #include "app/picture_open_dialog.h"
 #include "app/save_name.h"
 #include "app/shared_state.h"
+#include "formats/file_bytes.h"
 #include "formats/format_error.h"
 #include "formats/loader_rows.h"
 #include "formats/picture_file.h"
 #include "formats/picture_limits.h"
+#include "formats/readers/postscript_permission.h"
 #include "formats/webp_writer.h"
 #include "formats/wmf_writer.h"
 #include "tools/tool_palette.h"
@@ -41,6 +45,8 @@ const SaveType kSaveTypes[] = {
     {"Lossy WebP, quality 90 (*.webp)", ".webp", formats::kWebpLossyQuality},
 };
 constexpr int kSaveTypeCount = static_cast<int>(std::size(kSaveTypes));
+// How long the status bar says that an open was cancelled.
+constexpr int kCancelledStatusMs = 4000;
 
 QStringList saveFilters() {
     QStringList filters;
@@ -50,16 +56,10 @@ QStringList saveFilters() {
     return filters;
 }
 
+// Only a regular file within the picture limits is read: a named pipe or a device is refused
+// before a byte is held.
 QByteArray readWholeFile(const QString& fileName) {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly)) {
-        throw formats::FormatError("Cannot read " + fileName.toStdString() + ": " +
-                                   file.errorString().toStdString());
-    }
-    if (file.size() > formats::kMaxPictureFileBytes) {
-        throw formats::FormatError(fileName.toStdString() + " is too large to be a picture.");
-    }
-    return file.readAll();
+    return formats::readPictureBytes(fileName);
 }
 
 }  // namespace
@@ -94,13 +94,23 @@ QImage TForm1::LoadPicture(const QString& fileName) {
     if (!QFileInfo(fileName).isFile()) {
         throw formats::FormatError("The picture " + fileName.toStdString() + " does not exist.");
     }
-    const QByteArray data = readWholeFile(fileName);
     const formats::LoaderRow row = formats::loaderRowOf(fileName);
-    QImage picture;
+    // Set by the worker once the bytes are in: only the reader's own failures get the icon's box.
+    auto fileRead = std::make_shared<std::atomic<bool>>(false);
+    std::optional<QImage> picture;
     try {
-        picture = formats::readByLoaderRow(row, data, fileName);
+        picture = decodeInBackground(
+            this, fileName, [fileName, row, fileRead](const std::atomic<bool>& cancelled) {
+                const QByteArray data = readWholeFile(fileName);
+                fileRead->store(true);
+                // The user chose this file: an EPS file may have its PostScript drawn, until
+                // Cancel.
+                const formats::PostScriptPermission drawing(
+                    formats::PostScriptPermission::Rendering::Allowed, &cancelled);
+                return formats::toPicture24(formats::readByLoaderRow(row, data, fileName));
+            });
     } catch (const std::exception& error) {
-        if (row != formats::LoaderRow::Icon) {
+        if (row != formats::LoaderRow::Icon || !fileRead->load()) {
             throw;
         }
         // The icon's own box; the open stops here so that no empty picture replaces the one on
@@ -109,7 +119,11 @@ QImage TForm1::LoadPicture(const QString& fileName) {
                          "Input picture" + fileName + "Error." + QString::fromUtf8(error.what()));
         return {};
     }
-    return formats::toPicture24(picture);
+    if (!picture) {
+        StatusBar1->showMessage(QStringLiteral("Opening cancelled"), kCancelledStatusMs);
+        return {};
+    }
+    return *std::move(picture);
 }
 
 bool TForm1::takePicture(const QString& fileName) {

@@ -10,8 +10,10 @@
 #include <QThreadPool>
 #include <QVBoxLayout>
 
+#include "formats/file_bytes.h"
 #include "formats/picture_limits.h"
 #include "formats/picture_type_registry.h"
+#include "formats/readers/postscript_permission.h"
 
 namespace {
 
@@ -31,12 +33,10 @@ QThreadPool& previewPool() {
 }
 
 // The readers of the picture types, as File > Open reads a previewed file.
+// Whatever cannot be read throws, and the preview stays empty.
 QImage decodePictureFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > formats::kMaxPictureFileBytes) {
-        return {};
-    }
-    return formats::pictureTypeRegistry().read(file.readAll(), QFileInfo(path).suffix());
+    return formats::pictureTypeRegistry().read(formats::readPictureBytes(path),
+                                               QFileInfo(path).suffix());
 }
 
 }  // namespace
@@ -99,6 +99,10 @@ bool PictureOpenDialog::showPreview(const QString& path) {
     watcher->setFuture(promise->future());
     previewPool().start([promise, request, path, decoder = decoder_, newest = newest_] {
         if (newest->load() == request) {
+            // A preview never starts the PostScript interpreter: an EPS file shows the preview
+            // it carries, or none.
+            const formats::PostScriptPermission forbidden(
+                formats::PostScriptPermission::Rendering::Forbidden);
             try {
                 const QImage picture = decoder(path);
                 if (!picture.isNull()) {

@@ -2,19 +2,18 @@
 
 #include "formats/picture_type_registry.h"
 
-#include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include "formats/bmp_codec.h"
+#include "formats/file_bytes.h"
 #include "formats/format_error.h"
 #include "formats/gif_writer.h"
 #include "formats/jpeg_codec.h"
-#include "formats/picture_limits.h"
 #include "formats/picture_type_registry.h"
 #include "formats/png_writer.h"
 #include "formats/reader_classes.h"
 #include "formats/readers/format_readers.h"
+#include "formats/readers/postscript_permission.h"
 #include "formats/webp_writer.h"
 #include "formats/wmf_writer.h"
 
@@ -108,6 +107,31 @@ QString lowerSuffix(const QString& path) {
     return QFileInfo(path).suffix().toLower();
 }
 
+// PostScript text, or an EPS file's binary header in front of it.
+bool holdsPostScript(const QByteArray& data) {
+    return data.startsWith("%!PS") || startsWith(data, "\xC5\xD0\xD3\xC6", 4);
+}
+
+bool namedPostScript(const QString& name) {
+    const QString suffix = lowerSuffix(name);
+    return suffix == u"eps" || suffix == u"epsf" || suffix == u"epsi" || suffix == u"ps";
+}
+
+// PostScript under another name is never drawn: a binary EPS header may still show the
+// preview it carries, read with the interpreter forbidden; anything else is refused.
+QImage previewOfMisnamedPostScript(const QByteArray& data, const QString& nameForMessages) {
+    if (!data.startsWith("%!PS")) {
+        const PostScriptPermission forbidden(PostScriptPermission::Rendering::Forbidden);
+        try {
+            return toPicture24(readEps(data));
+        } catch (const FormatError&) {
+        }
+    }
+    fail(QStringLiteral("%1 holds PostScript, which Mugwarp draws only from files named .eps, "
+                        ".epsf, .epsi or .ps.")
+             .arg(nameForMessages));
+}
+
 }  // namespace
 
 QImage toPicture24(const QImage& picture) {
@@ -125,6 +149,9 @@ QImage toPicture24(const QImage& picture) {
 }
 
 QImage decodePicture(const QByteArray& data, const QString& nameForMessages) {
+    if (holdsPostScript(data) && !namedPostScript(nameForMessages)) {
+        return previewOfMisnamedPostScript(data, nameForMessages);
+    }
     // The registered extension decides first: some types have no signature, and a Targa
     // file can begin with the same bytes as a cursor. A misnamed file still opens through
     // the reader its first bytes point to.
@@ -146,18 +173,7 @@ QImage decodePicture(const QByteArray& data, const QString& nameForMessages) {
 }
 
 QImage readPictureFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        fail(QStringLiteral("Cannot open %1: %2").arg(path, file.errorString()));
-    }
-    if (file.size() > kMaxPictureFileBytes) {
-        fail(QStringLiteral("%1 is too large to be a picture Mugwarp can edit.").arg(path));
-    }
-    const QByteArray data = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        fail(QStringLiteral("Cannot read %1: %2").arg(path, file.errorString()));
-    }
-    return decodePicture(data, path);
+    return decodePicture(readPictureBytes(path), path);
 }
 
 bool isWritableFileName(const QString& path) {
@@ -189,21 +205,6 @@ QByteArray encodeForFileName(const QImage& picture, const QString& path, int web
     fail(QStringLiteral("Cannot save %1: Mugwarp writes only .bmp, .jpg, .jpeg, .gif, .wmf, .png "
                         "and .webp files.")
              .arg(path));
-}
-
-void writeFileAtomically(const QString& path, const QByteArray& data) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        fail(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
-    }
-    if (file.write(data) != data.size()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        fail(QStringLiteral("Cannot write %1: %2").arg(path, reason));
-    }
-    if (!file.commit()) {
-        fail(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
-    }
 }
 
 }  // namespace formats

@@ -10,7 +10,7 @@ packages=(
   libdlib-dev libdlib-data
   libgtest-dev libbenchmark-dev
   xvfb xauth desktop-file-utils dpkg-dev appstream
-  xdg-utils poppler-utils ghostscript
+  xdg-utils poppler-utils ghostscript bubblewrap
   libfltk1.3-dev libjpeg62-turbo-dev libx11-dev libxext-dev libxft-dev libfontconfig-dev
   libxrender-dev libxcursor-dev libxfixes-dev libxinerama-dev
 )

@@ -1,19 +1,22 @@
 #include "formats/readers/postscript_renderer.h"
 
 #include <QByteArrayView>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QList>
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QStandardPaths>
-#include <QStringList>
 #include <QTemporaryDir>
+#include <chrono>
 #include <cmath>
+#include <csignal>
+#include <mutex>
 
 #include "formats/format_error.h"
 #include "formats/picture_limits.h"
 #include "formats/readers/portable_map_reader.h"
+#include "formats/readers/postscript_run.h"
+#include "formats/readers/postscript_sandbox.h"
 
 namespace formats {
 namespace {
@@ -113,34 +116,130 @@ QByteArray pageProgram(const QByteArray& postscript, const Box& box) {
     return program;
 }
 
+// One interpreter at a time in the whole program; a second request waits for its turn, and
+// gives up when its open is cancelled meanwhile.
+class InterpreterTurn {
+public:
+    InterpreterTurn() {
+        while (!turn().try_lock_for(std::chrono::milliseconds(50))) {
+            if (PostScriptPermission::cancelRequested()) {
+                throw PostScriptCancelled();
+            }
+        }
+    }
+    ~InterpreterTurn() { turn().unlock(); }
+    InterpreterTurn(const InterpreterTurn&) = delete;
+    InterpreterTurn& operator=(const InterpreterTurn&) = delete;
+
+private:
+    static std::timed_mutex& turn() {
+        static std::timed_mutex mutex;
+        return mutex;
+    }
+};
+
+QString sandboxProgram(const PostScriptRendering& how) {
+    return how.sandbox == PostScriptRendering::Sandbox::Off
+               ? QString()
+               : QStandardPaths::findExecutable(QStringLiteral("bwrap"));
+}
+
+// The portable map's raster and its header ("P6", a comment naming the interpreter, the size
+// and 255).
+qint64 pageBytes(qint64 width, qint64 height) {
+    return 3 * width * height + 128;
+}
+
+QString megabytes(qint64 bytes) {
+    return QString::number(bytes / (1024.0 * 1024.0), 'f', 1);
+}
+
+[[noreturn]] void throwStopped(const QString& why) {
+    throw FormatError(
+        (QStringLiteral("Cannot load image. ") + why + QStringLiteral(", so it was stopped."))
+            .toStdString());
+}
+
+// The limit that stopped the run, as an error; returns when it ended by itself.
+void throwForLimit(const WatchedRun& run, const PostScriptRendering& how, qint64 written,
+                   bool sandboxed) {
+    // bubblewrap reports a program ended by a signal as 128 plus the signal.
+    const int signal = run.signal != 0                   ? run.signal
+                       : sandboxed && run.exitCode > 128 ? run.exitCode - 128
+                                                         : 0;
+    const QString wrote =
+        QStringLiteral("The EPS PostScript wrote more than %1 MB").arg(megabytes(written));
+    switch (run.ending) {
+        case WatchedRun::Ending::Cancelled:
+            throw PostScriptCancelled();
+        case WatchedRun::Ending::TimedOut:
+            throwStopped(QStringLiteral("Drawing the EPS PostScript took longer than %1 seconds")
+                             .arg(how.timeoutMs / 1000.0));
+        case WatchedRun::Ending::OutputTooLong:
+        case WatchedRun::Ending::ScratchFull:
+            throwStopped(wrote);
+        case WatchedRun::Ending::NotStarted:
+        case WatchedRun::Ending::Exited:
+            break;
+    }
+    if (signal == SIGXCPU) {
+        throwStopped(
+            QStringLiteral("Drawing the EPS PostScript used more than %1 seconds of processor time")
+                .arg(how.cpuSeconds));
+    }
+    if (signal == SIGXFSZ || run.errors.contains("Last OS error: No space left on device")) {
+        throwStopped(wrote);
+    }
+    if (run.errors.contains("/VMerror") || signal == SIGSEGV || signal == SIGABRT ||
+        signal == SIGBUS) {
+        throwStopped(QStringLiteral("Drawing the EPS PostScript needed more than %1 MB of memory")
+                         .arg(megabytes(how.memoryBytes)));
+    }
+}
+
 }  // namespace
 
 bool postScriptRendererAvailable(const PostScriptRendering& how) {
     return !interpreter(how).isEmpty();
 }
 
+bool postScriptSandboxInUse(const PostScriptRendering& how) {
+    const QString bwrap = sandboxProgram(how);
+    const QString program = interpreter(how);
+    if (bwrap.isEmpty() || program.isEmpty()) {
+        return false;
+    }
+    QTemporaryDir folder;
+    if (!folder.isValid() || !QDir(folder.path()).mkdir(QStringLiteral("scratch"))) {
+        return false;
+    }
+    return sandboxWorks({bwrap, program, hostRootEntries(), folder.path(),
+                         folder.filePath(QStringLiteral("scratch")), kPostScriptWriteMargin});
+}
+
 std::optional<QImage> renderPostScript(const QByteArray& postscript,
                                        const PostScriptRendering& how) {
-    const QString program = interpreter(how);
-#ifndef MUGWARP_NO_POSTSCRIPT_RENDERER
-    if (program.isEmpty()) {
-        return std::nullopt;
-    }
-#endif
+    // The box is checked first, whether or not anything may be started, so that a bad one
+    // gets its own message everywhere (and the fuzzers, which start nothing, still reach it).
     const Box box = boundingBox(postscript);
     const qint64 width = pixelsFor(box.urx - box.llx);
     const qint64 height = pixelsFor(box.ury - box.lly);
     checkPictureSize(width, height, "EPS");
+    if (!PostScriptPermission::renderingAllowed()) {
+        return std::nullopt;
+    }
+    const QString program = interpreter(how);
     if (program.isEmpty()) {
         return std::nullopt;
     }
 
+    const InterpreterTurn turn;
     QTemporaryDir folder;
-    if (!folder.isValid()) {
+    if (!folder.isValid() || !QDir(folder.path()).mkdir(QStringLiteral("scratch"))) {
         return std::nullopt;
     }
     const QString input = folder.filePath(QStringLiteral("page.ps"));
-    const QString output = folder.filePath(QStringLiteral("page.ppm"));
+    const QString scratch = folder.filePath(QStringLiteral("scratch"));
     {
         QFile file(input);
         if (!file.open(QIODevice::WriteOnly) || file.write(pageProgram(postscript, box)) < 0) {
@@ -148,53 +247,42 @@ std::optional<QImage> renderPostScript(const QByteArray& postscript,
         }
     }
 
-    QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.remove(QStringLiteral("GS_OPTIONS"));  // nothing may undo the options below
-    // Even in safe mode the interpreter may write in the temporary folder, so that is ours.
-    for (const char* name : {"TMPDIR", "TEMP", "TMP"}) {
-        environment.insert(QString::fromLatin1(name), folder.path());
+    const qint64 written =
+        how.writtenBytes > 0 ? how.writtenBytes : pageBytes(width, height) + kPostScriptWriteMargin;
+    WatchedCommand command;
+    command.environment = interpreterEnvironment(scratch);
+    command.workingFolder = scratch;
+    command.limits = {static_cast<uint64_t>(how.memoryBytes),
+                      static_cast<uint64_t>(std::max(1, how.cpuSeconds)),
+                      static_cast<uint64_t>(written)};
+    command.timeoutMs = how.timeoutMs;
+    command.outputBytes = pageBytes(width, height);
+    command.scratchBytes = written;
+    const QStringList arguments = interpreterArguments({width, height, input});
+    const SandboxLayout layout{sandboxProgram(how), program, hostRootEntries(),
+                               folder.path(),       scratch, written};
+    const bool sandboxed = !layout.bwrap.isEmpty() && sandboxWorks(layout);
+    if (sandboxed) {
+        command.program = layout.bwrap;
+        command.arguments = sandboxArguments(layout, arguments);
+    } else {
+        // Without a sandbox the scratch folder is ours to watch.
+        command.program = program;
+        command.arguments = arguments;
+        command.watchedScratch = scratch;
     }
-    process.setProcessEnvironment(environment);
-    process.setWorkingDirectory(folder.path());
-    process.setStandardInputFile(QProcess::nullDevice());
-    process.setStandardOutputFile(QProcess::nullDevice());
-    process.setStandardErrorFile(QProcess::nullDevice());
-    process.start(program, {
-                               QStringLiteral("-dSAFER"),
-                               QStringLiteral("-dBATCH"),
-                               QStringLiteral("-dNOPAUSE"),
-                               QStringLiteral("-dQUIET"),
-                               QStringLiteral("-dNOPROMPT"),
-                               QStringLiteral("-dNOINTERPOLATE"),
-                               QStringLiteral("-dTextAlphaBits=4"),
-                               QStringLiteral("-dGraphicsAlphaBits=4"),
-                               QStringLiteral("-sDEVICE=ppmraw"),
-                               QStringLiteral("-r%1").arg(kPostScriptDpi),
-                               QStringLiteral("-g%1x%2").arg(width).arg(height),
-                               QStringLiteral("-sOutputFile=") + output,
-                               input,
-                           });
-    if (!process.waitForStarted()) {
+
+    const WatchedRun run = runWatched(command);
+    throwForLimit(run, how, written, sandboxed);
+    if (run.ending != WatchedRun::Ending::Exited || run.signal != 0 || run.exitCode != 0) {
         return std::nullopt;
     }
-    if (!process.waitForFinished(how.timeoutMs)) {
-        process.kill();
-        process.waitForFinished();
-        throw FormatError(
-            QStringLiteral("Cannot load image. Drawing the EPS PostScript took longer than %1 "
-                           "seconds, so it was stopped.")
-                .arg(how.timeoutMs / 1000.0)
-                .toStdString());
-    }
-    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+    QImage picture;
+    try {
+        picture = readPortableMap(run.output);
+    } catch (const FormatError&) {
         return std::nullopt;
     }
-    QFile file(output);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxPictureFileBytes) {
-        return std::nullopt;
-    }
-    const QImage picture = readPortableMap(file.readAll());
     if (picture.width() != width || picture.height() != height) {
         return std::nullopt;
     }

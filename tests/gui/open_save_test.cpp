@@ -4,14 +4,20 @@
 
 #include <QAction>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QScrollArea>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QToolButton>
 #include <QtTest/QTest>
 
+#include "app/background_open.h"
 #include "app/error_box.h"
 #include "app/main_window.h"
 #include "app/picture_open_dialog.h"
@@ -220,6 +226,8 @@ TEST_F(OpenSaveTest, LargePhotographsOpenFittedAndTheViewCommandsZoom) {
     EXPECT_EQ(Work_area->Image1->size(),
               QSize(view_zoom::shownSide(6000, expected), view_zoom::shownSide(4000, expected)));
 
+    // A slow open's progress dialog had the keyboard for a while; it comes back to the window.
+    ASSERT_TRUE(QTest::qWaitForWindowActive(Form1));
     QTest::keyClick(Form1, Qt::Key_1, Qt::ControlModifier);
     EXPECT_EQ(Form1->Label1->text(), "100%");
     EXPECT_EQ(Work_area->Image1->size(), QSize(6000, 4000));
@@ -241,4 +249,113 @@ TEST_F(OpenSaveTest, LargePhotographsOpenFittedAndTheViewCommandsZoom) {
         view_zoom::stepPercent(32, 48, Work_area->Image1->width(), grown, view_zoom::kZoomInFactor);
     EXPECT_GT(view_zoom::shownSide(48, next), room.height());
     EXPECT_EQ(PictureBaseName, "photo-orientation-6");
+}
+
+namespace {
+
+// A stand-in for the PostScript interpreter, first on the PATH while it lives: a shell script
+// named gs whose body the test sets.
+class FakeGhostscript {
+public:
+    FakeGhostscript() : path_(qgetenv("PATH")) {
+        qputenv("PATH", folder_.path().toUtf8() + ':' + path_);
+    }
+    ~FakeGhostscript() { qputenv("PATH", path_); }
+    FakeGhostscript(const FakeGhostscript&) = delete;
+    FakeGhostscript& operator=(const FakeGhostscript&) = delete;
+
+    void run(const QByteArray& body) {
+        QFile script(folder_.filePath("gs"));
+        ASSERT_TRUE(script.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        script.write("#!/bin/sh\n" + body);
+        script.close();
+        script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+
+private:
+    QTemporaryDir folder_;
+    QByteArray path_;
+};
+
+// Writes the page it is asked for (-gWIDTHxHEIGHT), all black, to its output as gs would.
+constexpr const char* kDrawsABlackPage =
+    "for a in \"$@\"; do case \"$a\" in -g*) size=${a#-g};; esac; done\n"
+    "w=${size%x*}; h=${size#*x}\n"
+    "printf 'P6\\n%s %s\\n255\\n' \"$w\" \"$h\"\n"
+    "head -c $((w * h * 3)) /dev/zero\n";
+
+// An EPS file without a preview: only drawing its PostScript shows it.
+const QByteArray kInchSquare(
+    "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 72 72\n0 0 72 72 rectfill\n");
+
+}  // namespace
+
+TEST_F(OpenSaveTest, AnEpsWithoutAPreviewIsDrawnOnlyWhenTheUserOpensIt) {
+    FakeGhostscript gs;
+    gs.run(kDrawsABlackPage);
+    const QString path = write("square.eps", kInchSquare);
+    PictureOpenDialog dialog(Form1);
+    QSignalSpy shown(&dialog, &PictureOpenDialog::previewShown);
+    ASSERT_TRUE(dialog.showPreview(path));
+    ASSERT_TRUE(shown.wait());
+    EXPECT_FALSE(shown.last().at(1).toBool());
+    EXPECT_TRUE(dialog.Preview->pixmap().isNull());
+
+    answerOpen(path);
+    Form1->Open1->trigger();
+    ASSERT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+    EXPECT_EQ(Work_area->picture().size(), QSize(96, 96));
+    EXPECT_EQ(Work_area->picture().pixel(48, 48), qRgb(0, 0, 0));
+    EXPECT_EQ(PictureBaseName, "square");
+    PictureBaseName = "example";
+}
+
+TEST_F(OpenSaveTest, ASlowOpenShowsItsProgressAndCancelKeepsThePicture) {
+    FakeGhostscript gs;
+    gs.run("exec sleep 30\n");
+    Form1->backup();
+    const QImage before = Work_area->picture();
+    answerOpen(write("slow.eps", kInchSquare));
+
+    // The dialog is answered as a user would: Cancel, once it shows.
+    QElapsedTimer clock;
+    clock.start();
+    qint64 shownAt = -1;
+    QString label;
+    QTimer look;
+    look.setInterval(20);
+    QObject::connect(&look, &QTimer::timeout, [&] {
+        auto* progress = Form1->findChild<QProgressDialog*>(kOpenProgressName);
+        if (progress != nullptr && progress->isVisible()) {
+            shownAt = clock.elapsed();
+            label = progress->labelText();
+            look.stop();
+            QTest::mouseClick(progress->findChild<QPushButton*>(), Qt::LeftButton);
+        }
+    });
+    look.start();
+    Form1->Open1->trigger();
+    const qint64 ended = clock.elapsed();
+    EXPECT_GE(shownAt, kOpenProgressDelayMs);
+    EXPECT_LT(ended, 5000);
+    EXPECT_NE(label.indexOf("slow.eps"), -1) << label.toStdString();
+    EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+    EXPECT_EQ(Work_area->picture(), before);
+    EXPECT_EQ(PictureBaseName, "example");
+    EXPECT_EQ(UndoCount, 1);
+    EXPECT_EQ(Form1->StatusBar1->currentMessage(), "Opening cancelled");
+
+    // The interpreter was killed, not left to sleep: the next open has its turn at once, and a
+    // quick one shows no progress dialog.
+    gs.run(kDrawsABlackPage);
+    answerOpen(write("quick.eps", kInchSquare));
+    look.start();
+    shownAt = -1;
+    clock.restart();
+    Form1->Open1->trigger();
+    EXPECT_LT(clock.elapsed(), 5000);
+    EXPECT_EQ(shownAt, -1);
+    EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+    EXPECT_EQ(Work_area->picture().size(), QSize(96, 96));
+    PictureBaseName = "example";
 }
