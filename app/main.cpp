@@ -18,12 +18,20 @@ void describeArguments(QCommandLineParser& arguments) {
     arguments.addPositionalArgument("FILE", "A picture to open instead of the example.", "[FILE]");
 }
 
-// Whether the command line only asks for the help or version text.
-bool asksForTextOnly(int argc, char** argv) {
+// Where "--" stands among the arguments, or argc: what follows it are names, never options.
+int endOfOptions(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--") == 0) {
-            return false;
+            return i;
         }
+    }
+    return argc;
+}
+
+// Whether the command line only asks for the help or version text.
+bool asksForTextOnly(int argc, char** argv) {
+    const int optionCount = endOfOptions(argc, argv);
+    for (int i = 1; i < optionCount; ++i) {
         for (const char* option : {"-h", "--help", "-?", "--help-all", "-v", "--version"}) {
             if (std::strcmp(argv[i], option) == 0) {
                 return true;
@@ -46,18 +54,30 @@ int main(int argc, char** argv) {
         arguments.process(core);  // prints to standard output and exits
         return 0;
     }
-    MugwarpApplication app(argc, argv);
+    // Qt takes its own options (-platform, -reverse, ...) only from before "--"; the names after
+    // it reach the parser as they are, even "-reverse.png".
+    const int optionCount = endOfOptions(argc, argv);
+    QStringList names;
+    for (int i = optionCount; i < argc; ++i) {
+        names.append(QString::fromLocal8Bit(argv[i]));
+    }
+    int qtArgumentCount = optionCount;
+    MugwarpApplication app(qtArgumentCount, argv);
     // A picture given on the command line (a file manager's "Open with") opens at start.
     QCommandLineParser arguments;
     describeArguments(arguments);
-    arguments.process(app);
+    arguments.process(QCoreApplication::arguments() + names);
 
     createWindows();
     Form1->show();
-    if (const QStringList files = arguments.positionalArguments(); !files.isEmpty()) {
+    // Work left by a Mugwarp that ended unexpectedly is offered first; taken back, it is not
+    // replaced by a picture named on the command line.
+    bool recovered = false;
+    guarded([&] { recovered = Form1->offerLeftWork(); });
+    if (const QStringList files = arguments.positionalArguments(); !recovered && !files.isEmpty()) {
         guarded([&] { Form1->openPictureFile(files.front()); });
     }
     const int result = app.exec();
-    delete Form1;  // owns the other windows
+    destroyWindows();
     return result;
 }

@@ -19,3 +19,18 @@ void createWindows() {
     About_us = new TAbout_us(Form1);
     Image_Size = new TImage_Size(Form1);
 }
+
+void destroyWindows() {
+    // The palette and the dialogs reach the picture window, and it reaches the main window;
+    // each goes before what it reaches, so no handler meets a half-destroyed window.
+    delete Image_Size;
+    Image_Size = nullptr;
+    delete About_us;
+    About_us = nullptr;
+    delete Tools;
+    Tools = nullptr;
+    delete Work_area;
+    Work_area = nullptr;
+    delete Form1;
+    Form1 = nullptr;
+}

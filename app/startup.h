@@ -3,3 +3,6 @@
 #pragma once
 
 void createWindows();
+// Deletes them in the reverse order, each while the windows it reaches are still whole,
+// and sets the single instances to null.
+void destroyWindows();

@@ -55,6 +55,12 @@ TWork_area::TWork_area(QWidget* parent) : QMdiSubWindow(parent) {
 
 TWork_area::~TWork_area() {
     FormClose();
+    // The text box's mouse filter calls back into this window; its widgets go while the
+    // window is still whole, not later from QWidget's destructor.
+    delete ScrollBox;
+    ScrollBox = nullptr;
+    Image1 = nullptr;
+    Memo1 = nullptr;
 }
 
 void TWork_area::FormCreate() {

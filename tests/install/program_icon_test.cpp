@@ -65,8 +65,8 @@ TEST(ProgramIcon, WindowsShowIt) {
     // it was given none (windowIcon() would still answer with the application's icon).
     EXPECT_TRUE(Work_area->testAttribute(Qt::WA_SetWindowIcon));
     EXPECT_EQ(Work_area->windowIcon().cacheKey(), programIconKey);
-    delete Form1;  // owns the other windows
-    Form1 = nullptr;
+    destroyWindows();
+    EXPECT_EQ(Work_area, nullptr);
 }
 
 }  // namespace
