@@ -90,8 +90,9 @@ std::optional<TForm1::SaveChoice> TForm1::showSaveDialog() {
 }
 
 QImage TForm1::LoadPicture(const QString& fileName) {
-    // A name that does not exist would leave no picture at all; refuse it.
-    if (!QFileInfo(fileName).isFile()) {
+    // A name that does not exist would leave no picture at all; refuse it. What exists but is
+    // no regular file (a folder, a pipe, a device) is refused by the reader, which says so.
+    if (!QFileInfo::exists(fileName)) {
         throw formats::FormatError("The picture " + fileName.toStdString() + " does not exist.");
     }
     const formats::LoaderRow row = formats::loaderRowOf(fileName);

@@ -1,6 +1,7 @@
 // Open and Save through the main window's commands, with the dialogs answered
 // by the test.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QAction>
 #include <QDir>
@@ -143,12 +144,22 @@ TEST_F(OpenSaveTest, ABadFileLeavesEverythingAsItWas) {
     Form1->backup();
     const QImage before = Work_area->picture();
     const QImage renew = Form1->RenewPicture;
-    for (const QString& path : {write("broken.jpg", QByteArray("\xFF\xD8\xFF\xE0 no more", 12)),
-                                write("empty.bmp", QByteArray()), folder.filePath("missing.bmp")}) {
+    // A pipe and a folder are refused as such, at once and without reading.
+    const QString pipe = folder.filePath("pipe.bmp");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    const QString subfolder = folder.filePath("folder.bmp");
+    ASSERT_TRUE(QDir().mkdir(subfolder));
+    for (const QString& path :
+         {write("broken.jpg", QByteArray("\xFF\xD8\xFF\xE0 no more", 12)),
+          write("empty.bmp", QByteArray()), folder.filePath("missing.bmp"), pipe, subfolder}) {
         errors.clear();
         answerOpen(path);
         Form1->Open1->trigger();
-        EXPECT_EQ(errors.size(), 1) << path.toStdString();
+        ASSERT_EQ(errors.size(), 1) << path.toStdString();
+        if (path == pipe || path == subfolder) {
+            EXPECT_TRUE(errors.front().contains("is not a regular file"))
+                << errors.front().toStdString();
+        }
         EXPECT_EQ(Work_area->picture(), before);
         EXPECT_EQ(PictureBaseName, "example");
         EXPECT_EQ(UndoCount, 1);
