@@ -156,6 +156,19 @@ int linkUnnamed(int fd, const std::string& temporary) {
     return error;
 }
 
+// Closes the written temporary file and renames it over the target; the name is kept only
+// when that worked, and removed with `named` otherwise.
+int closeIntoPlace(FileDescriptor& file, TemporaryName& named, const Save& save) {
+    if (const int error = file.close()) {
+        return error;
+    }
+    if (::rename(save.temporary.c_str(), save.target.c_str()) != 0) {
+        return errno;
+    }
+    named.keep();
+    return 0;
+}
+
 // The file is written without a name, so a failure or a kill before the end leaves nothing.
 int saveThroughUnnamedFile(const Save& save) {
     int fd = -1;
@@ -176,14 +189,7 @@ int saveThroughUnnamedFile(const Save& save) {
         return error;
     }
     TemporaryName named(save.temporary);
-    if (const int error = file.close()) {
-        return error;
-    }
-    if (::rename(save.temporary.c_str(), save.target.c_str()) != 0) {
-        return errno;
-    }
-    named.keep();
-    return 0;
+    return closeIntoPlace(file, named, save);
 }
 
 int saveThroughNamedFile(const Save& save) {
@@ -204,14 +210,7 @@ int saveThroughNamedFile(const Save& save) {
     if (const int error = fill(file.get(), save)) {
         return error;
     }
-    if (const int error = file.close()) {
-        return error;
-    }
-    if (::rename(save.temporary.c_str(), save.target.c_str()) != 0) {
-        return errno;
-    }
-    named.keep();
-    return 0;
+    return closeIntoPlace(file, named, save);
 }
 
 // The file a save to path replaces: a symbolic link stays and the file it points to is
