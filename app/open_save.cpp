@@ -1,7 +1,6 @@
 // Opening a picture with a fresh history, and saving it as JPEG, BMP, WMF, GIF, PNG or WebP.
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMimeData>
@@ -56,12 +55,6 @@ QStringList saveFilters() {
     return filters;
 }
 
-// Only a regular file within the picture limits is read: a named pipe or a device is refused
-// before a byte is held.
-QByteArray readWholeFile(const QString& fileName) {
-    return formats::readPictureBytes(fileName);
-}
-
 }  // namespace
 
 std::optional<QString> TForm1::showOpenDialog() {
@@ -102,7 +95,7 @@ QImage TForm1::LoadPicture(const QString& fileName) {
     try {
         picture = decodeInBackground(
             this, fileName, [fileName, row, fileRead](const std::atomic<bool>& cancelled) {
-                const QByteArray data = readWholeFile(fileName);
+                const QByteArray data = formats::readPictureBytes(fileName);
                 fileRead->store(true);
                 // The user chose this file: an EPS file may have its PostScript drawn, until
                 // Cancel.

@@ -1,7 +1,6 @@
 #include "app/picture_open_dialog.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QFileInfo>
 #include <QFutureWatcher>
 #include <QGridLayout>
