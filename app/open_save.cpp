@@ -192,12 +192,18 @@ void TForm1::dragEnterEvent(QDragEnterEvent* event) {
     }
 }
 
-// Several files dropped at once: the first one opens.
+// Several files dropped at once: the first one opens. It opens after the drop has ended, so
+// the program the file was dragged from is not held in its drag while a slow file is read.
 void TForm1::dropEvent(QDropEvent* event) {
     for (const QUrl& url : event->mimeData()->urls()) {
         if (url.isLocalFile()) {
             event->acceptProposedAction();
-            guarded([&] { openPictureFile(url.toLocalFile()); });
+            QMetaObject::invokeMethod(
+                this,
+                [this, fileName = url.toLocalFile()] {
+                    guarded([&] { openPictureFile(fileName); });
+                },
+                Qt::QueuedConnection);
             return;
         }
     }

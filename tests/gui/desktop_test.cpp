@@ -75,7 +75,12 @@ protected:
         QCoreApplication::sendEvent(Form1, &enter);
         ASSERT_TRUE(enter.isAccepted());
         QDropEvent dropped(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        const QImage before = Work_area->picture();
         QCoreApplication::sendEvent(Form1, &dropped);
+        // The drop ends before the file is read; the open follows from the event loop.
+        EXPECT_TRUE(dropped.isAccepted());
+        EXPECT_EQ(Work_area->picture(), before);
+        QCoreApplication::sendPostedEvents(Form1);
     }
 
     QTemporaryDir folder;
