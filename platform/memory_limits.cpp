@@ -199,7 +199,9 @@ void addGroupLimits(const fs::path& root, const Hierarchy& hierarchy,
     if (relative.empty() || relative == "." || *relative.begin() == "..") {
         relative.clear();
     }
-    const fs::path mount = root / fs::path(*hierarchy.mountPoint).relative_path();
+    // Normalised first, so that no ".." in a mount point leads out of the root.
+    const fs::path mount =
+        root / fs::path(*hierarchy.mountPoint).lexically_normal().relative_path();
     const char* limitFile = hierarchy.v2 ? "memory.max" : "memory.limit_in_bytes";
     const char* usageFile = hierarchy.v2 ? "memory.current" : "memory.usage_in_bytes";
     const char* cacheKey = hierarchy.v2 ? "inactive_file" : "total_inactive_file";
