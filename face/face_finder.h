@@ -6,6 +6,8 @@
 #include <QRect>
 #include <QString>
 #include <memory>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "face/face_landmarks.h"
@@ -31,6 +33,10 @@ public:
 // the model is about 100 MB). Throws std::runtime_error with a message naming the file, and
 // kModelPackage when the file is missing.
 std::unique_ptr<FaceFinder> loadFaceFinder(const QString& modelPath = defaultModelPath());
+
+// Throws as loadFaceFinder() does unless `bytes` hold a whole 68-point landmark model; starts
+// no detector. `shown` names the file in the message.
+void checkLandmarkModel(std::string_view bytes, const std::string& shown);
 
 // The program's one finder, loaded on first use (thread-safe). Throws as loadFaceFinder().
 const FaceFinder& sharedFaceFinder();

@@ -8,11 +8,16 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <fstream>
 #include <future>
+#include <limits>
 #include <mutex>
+#include <sstream>
 #include <stdexcept>
 #include <string>
+#include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "face/face_finder.h"
@@ -169,6 +174,200 @@ dlib::array2d<unsigned char> detectionImage(const QImage& picture, double& sx, d
     return grey;
 }
 
+// An integer as dlib writes it: a control byte (bit 7 the sign, the low four bits the
+// number of bytes), then the bytes, the lowest first. A number larger than its type holds
+// is refused here; dlib's own reader would overflow on it.
+template <typename Integer>
+Integer readDlibInteger(std::istream& in) {
+    std::streambuf& bytes = *in.rdbuf();  // byte by byte without the stream's checks: fast
+    const int control = bytes.sbumpc();
+    const int size = control & 0x0f;
+    if (control == EOF || (control & 0x70) != 0 || size == 0 ||
+        size > static_cast<int>(sizeof(Integer)))
+        throw dlib::serialization_error("a number is damaged or missing.");
+    uint64_t magnitude = 0;
+    for (int i = 0; i < size; ++i) {
+        const int byte = bytes.sbumpc();
+        if (byte == EOF)
+            throw dlib::serialization_error("the file ends inside a number.");
+        magnitude |= uint64_t(byte) << (8 * i);
+    }
+    const bool negative = (control & 0x80) != 0;
+    if constexpr (std::is_signed_v<Integer>) {
+        if (magnitude > uint64_t(std::numeric_limits<Integer>::max()))
+            throw dlib::serialization_error("a number is out of range.");
+        const auto value = static_cast<Integer>(magnitude);
+        return negative ? static_cast<Integer>(-value) : value;
+    } else {
+        if (negative)
+            throw dlib::serialization_error("a count is negative.");
+        return static_cast<Integer>(magnitude);
+    }
+}
+
+// Throws unless the stream starts as a landmark model (its format version, 1); rewinds it.
+void checkModelStart(std::istream& in, const std::string& shown) {
+    int version = 0;
+    try {
+        version = readDlibInteger<int>(in);
+    } catch (const std::exception&) {
+    }
+    if (version != 1)
+        throw std::runtime_error("The face landmark model " + shown +
+                                 " is damaged: it does not start as a landmark model.");
+    in.clear();
+    in.seekg(0);
+}
+
+// The parts of a landmark model in the order its file holds them, read to be checked: the
+// predictor trusts its trees' indices, so a file that reads well but whose indices point
+// outside its tables would make it read outside them on every face.
+struct ModelParts {
+    dlib::matrix<float, 0, 1> initialShape;
+    std::vector<std::vector<dlib::impl::regression_tree>> forests;
+    std::vector<std::vector<unsigned long>> anchors;           // per cascade, per feature pixel
+    std::vector<std::vector<dlib::vector<float, 2>>> offsets;  // the same
+};
+
+// Reads a model's parts as dlib writes them, but refuses a count larger than the bytes left
+// (every item takes at least one), so that a small damaged file cannot make it allocate
+// gigabytes before anything is found wrong.
+// Reads a model's parts as dlib writes them, but with its own number reader, and refuses a
+// count larger than the bytes left (every item takes at least one). So a small damaged file
+// cannot make it allocate gigabytes, and dlib, reading the same bytes afterwards, meets no
+// number it would overflow on.
+class ModelPartsReader {
+public:
+    explicit ModelPartsReader(std::istream& in) : in_(in) {
+        in_.seekg(0, std::ios::end);
+        end_ = in_.tellg();
+        in_.seekg(0);
+    }
+
+    ModelParts read() {
+        ModelParts parts;
+        readDlibInteger<int>(in_);  // the version, checked before
+        readColumn(parts.initialShape);
+        readVector(parts.forests, [this](std::vector<dlib::impl::regression_tree>& forest) {
+            readVector(forest, [this](dlib::impl::regression_tree& tree) {
+                readVector(tree.splits, [this](dlib::impl::split_feature& split) {
+                    split.idx1 = readDlibInteger<unsigned long>(in_);
+                    split.idx2 = readDlibInteger<unsigned long>(in_);
+                    skipFloat();
+                });
+                readVector(tree.leaf_values,
+                           [this](dlib::matrix<float, 0, 1>& leaf) { readColumn(leaf); });
+            });
+        });
+        readVector(parts.anchors, [this](std::vector<unsigned long>& anchors) {
+            readVector(anchors, [this](unsigned long& anchor) {
+                anchor = readDlibInteger<unsigned long>(in_);
+            });
+        });
+        readVector(parts.offsets, [this](std::vector<dlib::vector<float, 2>>& offsets) {
+            readVector(offsets, [this](dlib::vector<float, 2>&) {
+                skipFloat();
+                skipFloat();
+            });
+        });
+        return parts;
+    }
+
+private:
+    // A floating-point number in dlib's binary form: its mantissa and exponent as integers.
+    // (The old text form is not read: the models are written in the binary one.)
+    void skipFloat() {
+        readDlibInteger<int64_t>(in_);
+        readDlibInteger<int16_t>(in_);
+    }
+
+    void checkCount(unsigned long count) {
+        const std::streamoff at = in_.tellg();
+        if (at < 0 || count > static_cast<unsigned long>(end_ - at))
+            throw dlib::serialization_error("a table is longer than the file.");
+    }
+
+    template <typename Item, typename ReadItem>
+    void readVector(std::vector<Item>& items, ReadItem readItem) {
+        const auto count = readDlibInteger<unsigned long>(in_);
+        checkCount(count);
+        items.resize(count);
+        for (Item& item : items)
+            readItem(item);
+    }
+
+    // A column of floats, stored as rows and columns, then the values. dlib's newer format
+    // writes both sizes negated and it negates both when either is negative; so here too.
+    void readColumn(dlib::matrix<float, 0, 1>& column) {
+        long rows = readDlibInteger<long>(in_);
+        long columns = readDlibInteger<long>(in_);
+        if (rows < 0 || columns < 0) {
+            rows = -rows;
+            columns = -columns;
+        }
+        if (rows < 0 || columns != 1)
+            throw dlib::serialization_error("a column of values has the wrong shape.");
+        checkCount(static_cast<unsigned long>(rows));
+        column.set_size(rows);
+        for (long row = 0; row < rows; ++row)
+            skipFloat();
+    }
+
+    std::istream& in_;
+    std::streamoff end_ = 0;
+};
+
+// What is wrong with the model's parts, empty when nothing is.
+std::string modelFault(const ModelParts& parts) {
+    const long values = 2L * kLandmarkCount;
+    if (parts.initialShape.size() != values)
+        return "it has " + std::to_string(parts.initialShape.size() / 2) + " landmarks, not " +
+               std::to_string(kLandmarkCount) + ".";
+    if (parts.anchors.size() != parts.forests.size() ||
+        parts.offsets.size() != parts.forests.size())
+        return "its cascades and feature tables do not match.";
+    for (size_t cascade = 0; cascade < parts.forests.size(); ++cascade) {
+        const std::vector<unsigned long>& anchors = parts.anchors[cascade];
+        if (parts.offsets[cascade].size() != anchors.size())
+            return "its cascades and feature tables do not match.";
+        for (const unsigned long anchor : anchors)
+            if (anchor >= static_cast<unsigned long>(kLandmarkCount))
+                return "a feature is anchored to a landmark it does not have.";
+        for (const dlib::impl::regression_tree& tree : parts.forests[cascade]) {
+            if (tree.leaf_values.size() != tree.splits.size() + 1)
+                return "a tree has the wrong number of leaves.";
+            for (const dlib::impl::split_feature& split : tree.splits)
+                if (split.idx1 >= anchors.size() || split.idx2 >= anchors.size())
+                    return "a tree compares a feature that is not there.";
+            for (const dlib::matrix<float, 0, 1>& leaf : tree.leaf_values)
+                if (leaf.size() != values)
+                    return "a tree's leaf does not move every landmark.";
+        }
+    }
+    return {};
+}
+
+// The 68-point model the stream holds, read whole and checked; throws a message naming the file.
+dlib::shape_predictor readLandmarkModel(std::istream& in, const std::string& shown) {
+    const std::string damaged = "The face landmark model " + shown + " is damaged: ";
+    dlib::shape_predictor predictor;
+    try {
+        // Read and checked first, then read again by dlib, which trusts what it reads.
+        if (const std::string fault = modelFault(ModelPartsReader(in).read()); !fault.empty())
+            throw std::runtime_error(damaged + fault);
+        in.clear();
+        in.seekg(0);
+        dlib::deserialize(predictor, in);
+    } catch (const dlib::serialization_error& e) {
+        throw std::runtime_error(damaged + e.what());
+    } catch (const std::bad_alloc&) {
+        throw std::runtime_error(damaged + "its tables are larger than the memory left.");
+    } catch (const std::length_error&) {
+        throw std::runtime_error(damaged + "its tables are larger than the memory left.");
+    }
+    return predictor;
+}
+
 class DlibFaceFinder final : public FaceFinder {
 public:
     explicit DlibFaceFinder(const QString& modelPath) {
@@ -182,29 +381,12 @@ public:
             throw std::runtime_error("The face landmark model " + shown + " cannot be read.");
         // A file that does not even start as a landmark model fails here, before the detector
         // is started.
-        int version = 0;
-        try {
-            dlib::deserialize(version, in);
-        } catch (const std::exception&) {
-        }
-        if (version != 1)
-            throw std::runtime_error("The face landmark model " + shown +
-                                     " is damaged: it does not start as a landmark model.");
-        in.seekg(0);
+        checkModelStart(in, shown);
         // The detector's own model (built into dlib) decodes meanwhile: half a second saved.
         std::future<dlib::frontal_face_detector> detector =
             std::async(std::launch::async, [] { return dlib::get_frontal_face_detector(); });
-        try {
-            dlib::deserialize(predictor_, in);
-        } catch (const std::exception& e) {
-            throw std::runtime_error("The face landmark model " + shown +
-                                     " is damaged: " + e.what());
-        }
+        predictor_ = readLandmarkModel(in, shown);
         detector_ = detector.get();
-        if (predictor_.num_parts() != kLandmarkCount)
-            throw std::runtime_error("The face landmark model " + shown + " has " +
-                                     std::to_string(predictor_.num_parts()) + " landmarks, not " +
-                                     std::to_string(kLandmarkCount) + ".");
     }
 
     std::vector<FoundFace> findFaces(const QImage& picture) const override {
@@ -295,6 +477,12 @@ QString defaultModelPath() {
     return chosen.isEmpty()
                ? QStringLiteral("/usr/share/dlib/shape_predictor_68_face_landmarks.dat")
                : chosen;
+}
+
+void checkLandmarkModel(std::string_view bytes, const std::string& shown) {
+    std::istringstream in{std::string(bytes), std::ios::binary};
+    checkModelStart(in, shown);
+    readLandmarkModel(in, shown);
 }
 
 std::unique_ptr<FaceFinder> loadFaceFinder(const QString& modelPath) {

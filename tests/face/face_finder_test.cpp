@@ -312,4 +312,38 @@ TEST(FaceFinder, NamesTheFileAndPackageWhenTheModelIsMissingOrDamaged) {
     }
 }
 
+// A model that reads well but whose tables do not fit together would make the predictor read
+// outside them: it is refused before any face is fitted.
+TEST(FaceFinder, RefusesModelsWhoseTablesDoNotFit) {
+    const struct {
+        const char* file;
+        const char* fault;  // nullptr: accepted
+    } cases[] = {
+        {"tiny_model.dat", nullptr},
+        {"cut_short.dat", "is damaged: "},
+        {"split_outside.dat", "a tree compares a feature that is not there."},
+        {"short_leaf.dat", "a tree's leaf does not move every landmark."},
+        {"leaf_count.dat", "a tree has the wrong number of leaves."},
+        {"anchor_outside.dat", "a feature is anchored to a landmark it does not have."},
+        {"five_landmarks.dat", "it has 5 landmarks, not 68."},
+        // A few hundred bytes claiming a table of 2^60 forests: refused before any allocation.
+        {"huge_table.dat", "a table is longer than the file."},
+    };
+    for (const auto& c : cases) {
+        QFile file(QStringLiteral(MUGWARP_MODEL_SEEDS "/") + QString::fromLatin1(c.file));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << c.file;
+        const QByteArray bytes = file.readAll();
+        try {
+            face::checkLandmarkModel(std::string_view(bytes.constData(), bytes.size()), c.file);
+            EXPECT_EQ(c.fault, nullptr) << c.file << " was accepted";
+        } catch (const std::runtime_error& e) {
+            ASSERT_NE(c.fault, nullptr) << c.file << ": " << e.what();
+            const std::string expected =
+                std::string("The face landmark model ") + c.file + " is damaged: ";
+            EXPECT_EQ(std::string(e.what()).rfind(expected, 0), 0u) << e.what();
+            EXPECT_NE(std::string(e.what()).find(c.fault), std::string::npos) << e.what();
+        }
+    }
+}
+
 }  // namespace
