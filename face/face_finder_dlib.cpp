@@ -229,9 +229,6 @@ struct ModelParts {
     std::vector<std::vector<dlib::vector<float, 2>>> offsets;  // the same
 };
 
-// Reads a model's parts as dlib writes them, but refuses a count larger than the bytes left
-// (every item takes at least one), so that a small damaged file cannot make it allocate
-// gigabytes before anything is found wrong.
 // Reads a model's parts as dlib writes them, but with its own number reader, and refuses a
 // count larger than the bytes left (every item takes at least one). So a small damaged file
 // cannot make it allocate gigabytes, and dlib, reading the same bytes afterwards, meets no
