@@ -15,8 +15,8 @@
 #include <string_view>
 #include <system_error>
 
-#include "formats/file_descriptor.h"
 #include "formats/format_error.h"
+#include "platform/file_descriptor.h"
 
 namespace formats {
 namespace {
@@ -158,7 +158,7 @@ int linkUnnamed(int fd, const std::string& temporary) {
 
 // Closes the written temporary file and renames it over the target; the name is kept only
 // when that worked, and removed with `named` otherwise.
-int closeIntoPlace(FileDescriptor& file, TemporaryName& named, const Save& save) {
+int closeIntoPlace(platform::FileDescriptor& file, TemporaryName& named, const Save& save) {
     if (const int error = file.close()) {
         return error;
     }
@@ -177,7 +177,7 @@ int saveThroughUnnamedFile(const Save& save) {
     } else {
         fd = ::open(save.folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, save.creationMode());
     }
-    FileDescriptor file(fd);
+    platform::FileDescriptor file(fd);
     if (!file.isOpen()) {
         // EISDIR: a kernel without O_TMPFILE; EOPNOTSUPP, EINVAL: a file system without it.
         return errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL ? kNoUnnamedFiles : errno;
@@ -206,7 +206,7 @@ int saveThroughNamedFile(const Save& save) {
         return errno;
     }
     TemporaryName named(save.temporary);
-    FileDescriptor file(fd);
+    platform::FileDescriptor file(fd);
     if (const int error = fill(file.get(), save)) {
         return error;
     }

@@ -9,8 +9,8 @@
 #include <cerrno>
 #include <system_error>
 
-#include "formats/file_descriptor.h"
 #include "formats/picture_limits.h"
+#include "platform/file_descriptor.h"
 
 namespace formats {
 namespace {
@@ -50,7 +50,7 @@ QByteArray readFileBounded(const QString& path, qint64 limit) {
     const QByteArray name = QFile::encodeName(path);
     // O_NONBLOCK: opening a named pipe for reading would otherwise wait for a writer; O_NOCTTY:
     // a terminal named here must not become ours.
-    const FileDescriptor file(
+    const platform::FileDescriptor file(
         ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (file.get() < 0) {
         const int error = errno;

@@ -9,31 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_descriptor.h"
+
 namespace platform {
 
 namespace {
-
-// Closes a descriptor when it goes out of scope.
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-    int release() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd;
-    }
-
-private:
-    int fd_;
-};
 
 // Opens the folder `name` inside `parent` (AT_FDCWD for a path) for listing, never through a
 // link: a link, or anything else that is not a folder, gives -1. The folder is first made
@@ -41,7 +21,7 @@ private:
 // can still be listed and unlinked. The change goes through the
 // folder already opened, so a link swapped in meanwhile is not followed either.
 int openFolderNoFollow(int parent, const char* name) {
-    Descriptor path(::openat(parent, name, O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    FileDescriptor path(::openat(parent, name, O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (path.get() < 0) {
         return -1;
     }
@@ -62,7 +42,7 @@ int openFolderNoFollow(int parent, const char* name) {
 bool removeEntries(int folder) {
     std::vector<std::string> names;
     {
-        Descriptor listing(::dup(folder));
+        FileDescriptor listing(::dup(folder));
         if (listing.get() < 0) {
             return false;
         }
@@ -85,7 +65,7 @@ bool removeEntries(int folder) {
             return false;
         }
         if (S_ISDIR(info.st_mode)) {
-            Descriptor inner(openFolderNoFollow(folder, name.c_str()));
+            FileDescriptor inner(openFolderNoFollow(folder, name.c_str()));
             if (inner.get() < 0 || !removeEntries(inner.get())) {
                 return false;
             }
@@ -120,7 +100,7 @@ bool DeleteFolder(const QString& folder) {
         return false;
     }
     {
-        Descriptor opened(openFolderNoFollow(AT_FDCWD, name.constData()));
+        FileDescriptor opened(openFolderNoFollow(AT_FDCWD, name.constData()));
         if (opened.get() >= 0) {
             (void)removeEntries(opened.get());
         }

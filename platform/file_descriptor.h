@@ -5,7 +5,7 @@
 
 #include <cerrno>
 
-namespace formats {
+namespace platform {
 
 class FileDescriptor {
 public:
@@ -16,6 +16,12 @@ public:
 
     int get() const { return fd_; }
     bool isOpen() const { return fd_ >= 0; }
+    // Gives the descriptor up to a new owner without closing it.
+    int release() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
 
     // Closes now: 0, or the error close reported (a file system may report a failed write
     // only here). Linux frees the descriptor even when close is interrupted.
@@ -32,4 +38,4 @@ private:
     int fd_;
 };
 
-}  // namespace formats
+}  // namespace platform
